@@ -1,0 +1,6 @@
+#include "Analysis.h"
+
+void HaarStep()
+{
+    // not built yet
+}

@@ -1,0 +1,5 @@
+#include "Matrices.h"
+
+TMatrix CaptureMatrix = {};
+TMatrix ChannelMatrix = {};
+TMatrix HaarMatrix = {};

@@ -1,0 +1,305 @@
+#include "Graphics.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QSaveFile>
+
+#include <cstring>
+
+namespace {
+
+QString Shown(const QString& fileName) { return QDir::toNativeSeparators(fileName); }
+
+QImage Indexed8WithGreyRamp(int width, int height)
+{
+    QImage out(width, height, QImage::Format_Indexed8);
+    if (out.isNull())
+        return out;
+    QList<QRgb> ramp(256);
+    for (int i = 0; i < 256; ++i)
+        ramp[i] = qRgb(i, i, i);
+    out.setColorTable(ramp);
+    return out;
+}
+
+// Pads an 8-bit image's palette to 256 opaque-black entries, so that every
+// byte value a byte operation can produce names a real colour.
+void PadPalette(QImage& image)
+{
+    QList<QRgb> table = image.colorTable();
+    if (table.size() == 256)
+        return;
+    table.resize(256, qRgb(0, 0, 0));
+    image.setColorTable(table);
+}
+
+bool AllGrey(const QImage& image)
+{
+    const int w = image.width();
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* p = reinterpret_cast<const std::uint32_t*>(image.constScanLine(y));
+        std::uint32_t differs = 0;
+        for (int x = 0; x < w; ++x) {
+            const std::uint32_t v = p[x];
+            differs |= ((v >> 16) ^ v) & 0xFF;
+            differs |= ((v >> 8) ^ v) & 0xFF;
+        }
+        if (differs)
+            return false;
+    }
+    return true;
+}
+
+// The grey levels of an all-grey 32-bit image as bytes under the grey ramp.
+QImage GreyTo8bit(const QImage& image)
+{
+    QImage out = Indexed8WithGreyRamp(image.width(), image.height());
+    if (out.isNull())
+        return out;
+    const int w = image.width();
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* src = reinterpret_cast<const std::uint32_t*>(image.constScanLine(y));
+        std::uint8_t* dst = out.scanLine(y);
+        for (int x = 0; x < w; ++x)
+            dst[x] = std::uint8_t(src[x]);
+    }
+    return out;
+}
+
+std::uint32_t SlotOf(QRgb colour) { return (colour * 2654435761u) >> 22; } // 10 bits
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// TCanvas
+
+TColor TCanvas::Pixels(int x, int y) const
+{
+    const QImage& image = bitmap_.image_;
+    if (unsigned(x) >= unsigned(image.width()) || unsigned(y) >= unsigned(image.height()))
+        return clNone;
+    const std::uint8_t* line = image.constScanLine(y);
+    if (image.format() == QImage::Format_Indexed8)
+        return ColorFromRgb(bitmap_.palette_[line[x]]);
+    return ColorFromRgb(reinterpret_cast<const QRgb*>(line)[x]);
+}
+
+void TCanvas::SetPixels(int x, int y, TColor color)
+{
+    QImage& image = bitmap_.image_;
+    if (unsigned(x) >= unsigned(image.width()) || unsigned(y) >= unsigned(image.height()))
+        return;
+    const QRgb rgb = RgbFromColor(color);
+    std::uint8_t* line = image.scanLine(y);
+    if (image.format() == QImage::Format_Indexed8)
+        line[x] = std::uint8_t(bitmap_.PaletteIndex(rgb));
+    else
+        reinterpret_cast<QRgb*>(line)[x] = rgb;
+}
+
+// ---------------------------------------------------------------------------
+// TBitmap
+
+TBitmap::TBitmap() : canvas_(*this) {}
+
+TPixelFormat TBitmap::PixelFormat() const
+{
+    if (image_.isNull())
+        return pfDevice;
+    return image_.format() == QImage::Format_Indexed8 ? pf8bit : pf32bit;
+}
+
+void TBitmap::SetPixelFormat(TPixelFormat format)
+{
+    if (image_.isNull() || format == pfDevice || format == PixelFormat())
+        return;
+    QImage converted;
+    if (format == pf8bit)
+        converted = AllGrey(image_) ? GreyTo8bit(image_) : image_.convertToFormat(QImage::Format_Indexed8);
+    else
+        converted = image_.convertToFormat(image_.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    SetImage(converted);
+}
+
+std::uint8_t* TBitmap::ScanLine(int y)
+{
+    Q_ASSERT(unsigned(y) < unsigned(Height()));
+    return image_.scanLine(y);
+}
+
+const std::uint8_t* TBitmap::ScanLine(int y) const
+{
+    Q_ASSERT(unsigned(y) < unsigned(Height()));
+    return image_.constScanLine(y);
+}
+
+void TBitmap::Assign(const TBitmap& source)
+{
+    if (&source == this)
+        return;
+    image_ = source.image_;
+    std::memcpy(palette_, source.palette_, sizeof palette_);
+    std::memcpy(slotColour_, source.slotColour_, sizeof slotColour_);
+    std::memcpy(slotIndex_, source.slotIndex_, sizeof slotIndex_);
+    Changed();
+}
+
+void TBitmap::SetImage(const QImage& image)
+{
+    QImage normalized = Normalized(image);
+    if (normalized.isNull() && !image.isNull())
+        throw Exception(QStringLiteral("There is not enough memory for a picture of %1 × %2 pixels.")
+                            .arg(image.width())
+                            .arg(image.height()));
+    image_ = std::move(normalized);
+    ReadPalette();
+    Changed();
+}
+
+QImage TBitmap::Normalized(const QImage& image)
+{
+    if (image.isNull())
+        return {};
+    QImage out;
+    switch (image.format()) {
+    case QImage::Format_Indexed8:
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32:
+        out = image;
+        break;
+    case QImage::Format_Mono:
+    case QImage::Format_MonoLSB:
+        out = image.convertToFormat(QImage::Format_Indexed8);
+        break;
+    case QImage::Format_Grayscale8:
+    case QImage::Format_Grayscale16: {
+        const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
+        out = Indexed8WithGreyRamp(image.width(), image.height());
+        if (grey.isNull() || out.isNull())
+            return {};
+        for (int y = 0; y < image.height(); ++y)
+            std::memcpy(out.scanLine(y), grey.constScanLine(y), size_t(image.width()));
+        break;
+    }
+    default:
+        out = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+        break;
+    }
+    if (out.format() == QImage::Format_Indexed8)
+        PadPalette(out);
+    return out;
+}
+
+void TBitmap::Changed()
+{
+    if (OnChange)
+        OnChange();
+}
+
+void TBitmap::ReadPalette()
+{
+    std::memset(palette_, 0, sizeof palette_);
+    std::memset(slotIndex_, -1, sizeof slotIndex_);
+    if (image_.format() != QImage::Format_Indexed8)
+        return;
+    const QList<QRgb> table = image_.colorTable();
+    for (int i = 0; i < 256 && i < table.size(); ++i) {
+        palette_[i] = table[i];
+        const QRgb key = table[i] & 0xFFFFFF;
+        std::uint32_t slot = SlotOf(key);
+        while (slotIndex_[slot] >= 0 && slotColour_[slot] != key)
+            slot = (slot + 1) % kSlots;
+        if (slotIndex_[slot] < 0) { // keep the first index of a repeated colour
+            slotColour_[slot] = key;
+            slotIndex_[slot] = std::int16_t(i);
+        }
+    }
+}
+
+int TBitmap::PaletteIndex(QRgb rgb) const
+{
+    const QRgb key = rgb & 0xFFFFFF;
+    for (std::uint32_t slot = SlotOf(key); slotIndex_[slot] >= 0; slot = (slot + 1) % kSlots)
+        if (slotColour_[slot] == key)
+            return slotIndex_[slot];
+    // Not in the palette: the nearest entry by squared distance.
+    int best = 0;
+    int bestDistance = 1 << 30;
+    for (int i = 0; i < 256; ++i) {
+        const int dr = qRed(palette_[i]) - qRed(rgb);
+        const int dg = qGreen(palette_[i]) - qGreen(rgb);
+        const int db = qBlue(palette_[i]) - qBlue(rgb);
+        const int distance = dr * dr + dg * dg + db * db;
+        if (distance < bestDistance) {
+            bestDistance = distance;
+            best = i;
+        }
+    }
+    return best;
+}
+
+// ---------------------------------------------------------------------------
+// TPicture
+
+TPicture::TPicture()
+{
+    bitmap_.OnChange = [this] {
+        if (OnChange)
+            OnChange();
+    };
+}
+
+void TPicture::LoadFromFile(const QString& fileName)
+{
+    const auto fail = [&](const QString& reason) {
+        return Exception(QStringLiteral("Cannot open \"%1\": %2").arg(Shown(fileName), reason));
+    };
+    if (QFileInfo(fileName).isDir())
+        throw fail(QStringLiteral("it is a folder, not a picture file."));
+
+    QImageReader reader(fileName);
+    reader.setAllocationLimit(int(kMaxDecodedBytes >> 20)); // in MiB
+    const QSize declared = reader.size();
+    if (declared.isValid() && qint64(declared.width()) * declared.height() * 4 > kMaxDecodedBytes)
+        throw fail(QStringLiteral("the picture is too large (%1 × %2 pixels; at most 1 GiB decoded).")
+                       .arg(declared.width())
+                       .arg(declared.height()));
+
+    QImage image;
+    if (!reader.read(&image) || image.isNull())
+        throw fail(reader.errorString());
+    const QImage normalized = TBitmap::Normalized(image);
+    if (normalized.isNull())
+        throw fail(QStringLiteral("there is not enough memory for a picture of %1 × %2 pixels.")
+                       .arg(image.width())
+                       .arg(image.height()));
+    bitmap_.SetImage(normalized);
+}
+
+void TPicture::SaveToFile(const QString& fileName) const
+{
+    if (bitmap_.Empty())
+        throw Exception(QStringLiteral("There is no picture to save."));
+    const auto fail = [&](const QString& reason) {
+        return Exception(QStringLiteral("Cannot save \"%1\": %2").arg(Shown(fileName), reason));
+    };
+    const QByteArray kind = QFileInfo(fileName).suffix().toLower().toLatin1();
+    if (kind.isEmpty())
+        throw fail(QStringLiteral("the name has no extension, so the picture kind is unknown."));
+    if (!QImageWriter::supportedImageFormats().contains(kind))
+        throw fail(QStringLiteral("\".%1\" is not a picture kind that can be written.").arg(QString::fromLatin1(kind)));
+
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        throw fail(file.errorString());
+    QImageWriter writer(&file, kind);
+    if (!writer.write(bitmap_.Image())) {
+        const QString reason = writer.errorString();
+        file.cancelWriting();
+        throw fail(reason);
+    }
+    if (!file.commit())
+        throw fail(file.errorString());
+}

@@ -1,0 +1,159 @@
+// The picture, bitmap and canvas layer every command works through.
+//
+// A TBitmap wraps a QImage that is always in one of three layouts, so that the
+// operations only ever meet these:
+//   - 8 bits per pixel with a full 256-entry palette (palette and grey files;
+//     grey files get the grey ramp, so a byte is its grey level);
+//   - 32 bits per pixel, QImage::Format_RGB32 (colour without alpha);
+//   - 32 bits per pixel, QImage::Format_ARGB32 (colour with alpha, not
+//     premultiplied, so the colour channels hold the file's own values).
+// A null image is the empty bitmap (zero width and height).
+#pragma once
+
+#include <QImage>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+
+// The colour of one pixel: 0x00BBGGRR, red in the low byte.
+using TColor = std::int32_t;
+
+constexpr TColor clBlack = 0x000000;
+constexpr TColor clWhite = 0xFFFFFF;
+// What a pixel read outside the bitmap returns: not a real colour (bits 24-31
+// are not zero), so it can never be mistaken for a pixel of the picture.
+constexpr TColor clNone = 0x1FFFFFFF;
+
+constexpr int GetRValue(TColor c) { return c & 0xFF; }
+constexpr int GetGValue(TColor c) { return (c >> 8) & 0xFF; }
+constexpr int GetBValue(TColor c) { return (c >> 16) & 0xFF; }
+constexpr TColor RGB(int r, int g, int b) { return TColor(r | (g << 8) | (b << 16)); }
+
+inline TColor ColorFromRgb(QRgb rgb) { return RGB(qRed(rgb), qGreen(rgb), qBlue(rgb)); }
+inline QRgb RgbFromColor(TColor c) { return qRgb(GetRValue(c), GetGValue(c), GetBValue(c)); }
+
+// Failures of the picture layer: a file that can't be read or written, a
+// picture too large for memory. The message is meant for the user.
+class Exception : public std::runtime_error {
+public:
+    explicit Exception(const QString& message) : std::runtime_error(message.toStdString()) {}
+    QString Message() const { return QString::fromStdString(what()); }
+};
+
+enum class TPixelFormat { pfDevice, pf8bit, pf32bit };
+using enum TPixelFormat;
+
+class TBitmap;
+
+// Single-pixel access to a bitmap by column and row.
+class TCanvas {
+public:
+    explicit TCanvas(TBitmap& bitmap) : bitmap_(bitmap) {}
+    // The pixel's colour (its palette entry's colour on 8-bit bitmaps);
+    // clNone outside the bitmap.
+    TColor Pixels(int x, int y) const;
+    // Sets the pixel to the nearest colour the bitmap can hold; does nothing
+    // outside the bitmap.
+    void SetPixels(int x, int y, TColor color);
+
+private:
+    TBitmap& bitmap_;
+};
+
+class TBitmap {
+public:
+    TBitmap();
+    TBitmap(const TBitmap&) = delete;
+    TBitmap& operator=(const TBitmap&) = delete;
+
+    int Width() const { return image_.width(); }
+    int Height() const { return image_.height(); }
+    bool Empty() const { return image_.isNull(); }
+    int BytesPerPixel() const { return image_.isNull() ? 0 : image_.depth() / 8; }
+    bool HasAlpha() const { return image_.format() == QImage::Format_ARGB32; }
+
+    TPixelFormat PixelFormat() const;
+    // Converting to pf8bit: an 8-bit bitmap stays as it is; an all-grey
+    // picture gets the grey ramp (byte = grey level); any other picture is
+    // quantized to a palette by Qt. pf32bit converts to 32-bit colour.
+    void SetPixelFormat(TPixelFormat format);
+
+    // Row y's bytes, row 0 at the top: Width() bytes on 8-bit bitmaps,
+    // 4 * Width() (B, G, R, A) on 32-bit ones. Writes through the pointer
+    // change the image and notify nobody; whatever shows the image sees them
+    // at its next paint (the image's cache key changes on every call).
+    std::uint8_t* ScanLine(int y);
+    const std::uint8_t* ScanLine(int y) const;
+    qsizetype BytesPerLine() const { return image_.bytesPerLine(); }
+
+    TCanvas* Canvas() { return &canvas_; }
+
+    // Makes this bitmap an independent copy of source (size, format, palette,
+    // pixels). The copy is shared until either side writes.
+    void Assign(const TBitmap& source);
+
+    // Replaces the image by any QImage, brought into one of the layouts above.
+    // Throws Exception when there is not enough memory for the conversion.
+    void SetImage(const QImage& image);
+    const QImage& Image() const { return image_; }
+    // Changes whenever the pixels may have changed.
+    qint64 ChangeKey() const { return image_.cacheKey(); }
+
+    // Palette access for 8-bit bitmaps (256 entries).
+    QRgb PaletteEntry(int index) const { return palette_[index & 0xFF]; }
+
+    // Called after Assign, SetPixelFormat and SetImage.
+    std::function<void()> OnChange;
+
+    // Brings any QImage into one of the layouts above; a null image on
+    // failure (not enough memory).
+    static QImage Normalized(const QImage& image);
+
+private:
+    friend class TCanvas;
+    void Changed();
+    void ReadPalette();
+    int PaletteIndex(QRgb rgb) const;
+
+    QImage image_;
+    // Copy of the 8-bit palette, and an open-addressed table from colour to
+    // its first palette index, so that writing a colour the palette holds
+    // never searches it.
+    QRgb palette_[256] = {};
+    static constexpr int kSlots = 1024;
+    QRgb slotColour_[kSlots] = {};
+    std::int16_t slotIndex_[kSlots] = {};
+    TCanvas canvas_;
+};
+
+// Holds the one bitmap a picture shows, loads it from and saves it to files.
+class TPicture {
+public:
+    TPicture();
+    TPicture(const TPicture&) = delete;
+    TPicture& operator=(const TPicture&) = delete;
+
+    TBitmap* Bitmap() { return &bitmap_; }
+    const TBitmap* Bitmap() const { return &bitmap_; }
+
+    // Reads the file into a new image and replaces the picture only when that
+    // succeeded; otherwise throws Exception naming the file and the reason,
+    // and the picture stays as it was.
+    void LoadFromFile(const QString& fileName);
+    // Writes the picture in the kind its extension names, through a temporary
+    // file that replaces the target only once it is complete. Throws Exception
+    // naming the file and the reason; an existing file is then left untouched.
+    void SaveToFile(const QString& fileName) const;
+
+    // Called whenever the picture's image was replaced or converted.
+    std::function<void()> OnChange;
+
+    // The largest decoded picture LoadFromFile accepts.
+    static constexpr qint64 kMaxDecodedBytes = qint64(1) << 30;
+
+private:
+    TBitmap bitmap_;
+};

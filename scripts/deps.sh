@@ -1,0 +1,36 @@
+#!/bin/sh
+# Installs the Debian packages that are missing for the given purpose:
+#   scripts/deps.sh build   the workbench and its test suite
+#   scripts/deps.sh bench   the above, plus the benchmark libraries
+#   scripts/deps.sh check   the above, plus clang's sanitizer and fuzzer runtime
+set -eu
+
+packages="cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins libgl-dev libgtest-dev"
+case "${1:-build}" in
+  build) ;;
+  bench) packages="$packages libbenchmark-dev libopencv-core-dev libopencv-imgproc-dev" ;;
+  check) packages="$packages clang libclang-rt-dev" ;;
+  *) echo "usage: $0 build|bench|check" >&2; exit 2 ;;
+esac
+
+missing=""
+for p in $packages; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing="$missing $p"
+  fi
+done
+[ -z "$missing" ] && exit 0
+
+echo "Installing missing packages:$missing"
+if [ "$(id -u)" = 0 ]; then
+  run=""
+elif command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null; then
+  run="sudo"
+else
+  echo "These packages are missing. Install them with:" >&2
+  echo "  sudo apt-get update && sudo apt-get install -y$missing" >&2
+  exit 1
+fi
+$run apt-get update -q || echo "apt-get update failed; trying the package lists already on the machine" >&2
+# shellcheck disable=SC2086
+DEBIAN_FRONTEND=noninteractive $run apt-get install -y -q --no-install-recommends $missing

@@ -1,0 +1,88 @@
+// A fresh main window and help dialog for each window test, with exceptions
+// recorded instead of shown in a blocking message box.
+#pragma once
+
+#include "app/Application.h"
+#include "app/ImageControl.h"
+#include "app/PictureDialogs.h"
+#include "app/Unit1.h"
+#include "app/Unit2.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Application->ExceptionDisplay = [this](const QString& message) { messages << message; };
+        help = std::make_unique<THelpDlg>();
+        HelpDlg = help.get();
+        form = std::make_unique<TForm1>();
+        Form1 = form.get();
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    }
+
+    void TearDown() override
+    {
+        form.reset();
+        help.reset();
+        Form1 = nullptr;
+        HelpDlg = nullptr;
+        Application->ExceptionDisplay = nullptr;
+    }
+
+    template <class T> T* Find(const char* name) const
+    {
+        T* child = form->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(child, nullptr) << "no child named " << name;
+        return child;
+    }
+    TImage* Image() const { return Find<TImage>("Image1"); }
+    TBitmap* Bitmap() const { return Image()->Picture()->Bitmap(); }
+    void Trigger(const char* action) const { Find<QAction>(action)->trigger(); }
+
+    // Makes the open (or save) dialog answer with this name, or cancel when
+    // the name is empty.
+    void Answer(const char* dialog, const QString& fileName) const
+    {
+        Find<TPictureDialog>(dialog)->ChooseFileName = [fileName](QString& chosen) {
+            if (fileName.isEmpty())
+                return false;
+            chosen = fileName;
+            return true;
+        };
+    }
+    void Open(const QString& fileName) const
+    {
+        Answer("OpenPictureDialog1", fileName);
+        Trigger("Open1");
+    }
+    void Save(const QString& fileName) const
+    {
+        Answer("SavePictureDialog1", fileName);
+        Trigger("Save1");
+    }
+    // Saves a picture to a file in the temporary folder and opens it.
+    QString OpenPicture(const QImage& image, const QString& name = QStringLiteral("open.png")) const
+    {
+        const QString path = dir.filePath(name);
+        EXPECT_TRUE(image.save(path)) << path.toStdString();
+        Open(path);
+        return path;
+    }
+    QString Text(const char* lineEdit) const { return Find<QLineEdit>(lineEdit)->text(); }
+
+    std::unique_ptr<THelpDlg> help;
+    std::unique_ptr<TForm1> form;
+    QStringList messages;
+    QTemporaryDir dir;
+};
