@@ -1,5 +1,367 @@
+// The picture layer: layouts after loading, conversion to 8 bits, Assign,
+// single-pixel access, and picture files.
+#include "image/Graphics.h"
+#include "image/Operations.h"
 #include "support/TestPictures.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImageWriter>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-TEST(Placeholder, Builds) { EXPECT_EQ(GetRValue(RGB(1, 2, 3)), 1); }
+using namespace testpictures;
+
+namespace {
+
+QImage Load(const QImage& image, const char* name, QTemporaryDir& dir)
+{
+    const QString path = dir.filePath(QString::fromLatin1(name));
+    EXPECT_TRUE(image.save(path)) << name;
+    TPicture picture;
+    picture.LoadFromFile(path);
+    return picture.Bitmap()->Image();
+}
+
+} // namespace
+
+TEST(PictureLayouts, FilesLoadIntoTheThreeLayouts)
+{
+    QTemporaryDir dir;
+    // A grey file: 8 bits under the grey ramp, byte = grey level.
+    QImage grey(5, 3, QImage::Format_Grayscale8);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 5; ++x)
+            grey.scanLine(y)[x] = std::uint8_t(40 * y + x);
+    QImage loaded = Load(grey, "grey.png", dir);
+    ASSERT_EQ(loaded.format(), QImage::Format_Indexed8);
+    ASSERT_EQ(loaded.colorCount(), 256);
+    for (int i = 0; i < 256; ++i)
+        EXPECT_EQ(loaded.color(i), qRgb(i, i, i)) << i;
+    EXPECT_EQ(loaded.constScanLine(2)[4], 84);
+
+    // A 1-bit file comes up to 8 bits: every row holds Width bytes.
+    QImage mono(13, 2, QImage::Format_Mono);
+    mono.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+    mono.fill(0);
+    mono.setPixel(12, 1, 1);
+    loaded = Load(mono, "mono.bmp", dir);
+    ASSERT_EQ(loaded.format(), QImage::Format_Indexed8);
+    EXPECT_EQ(loaded.colorCount(), 256);
+    EXPECT_EQ(loaded.pixel(12, 1), qRgb(255, 255, 255));
+    EXPECT_EQ(loaded.pixel(11, 1), qRgb(0, 0, 0));
+
+    // Colour with and without alpha: 32 bits, alpha kept where there is one.
+    loaded = Load(RandomColour(7, 4, 1, false), "colour.png", dir);
+    EXPECT_EQ(loaded.format(), QImage::Format_RGB32);
+    const QImage alpha = RandomColour(7, 4, 2, true);
+    loaded = Load(alpha, "alpha.png", dir);
+    ASSERT_EQ(loaded.format(), QImage::Format_ARGB32);
+    EXPECT_EQ(loaded.pixel(3, 2), alpha.pixel(3, 2));
+}
+
+TEST(PictureLayouts, ShortPalettesArePaddedSoEveryByteNamesAColour)
+{
+    TBitmap bitmap;
+    bitmap.SetImage(Palette(4, 1, {qRgb(255, 0, 0), qRgb(0, 255, 0)}, [](int x, int) { return x % 2; }));
+    EXPECT_EQ(bitmap.Image().colorCount(), 256);
+    Complement(bitmap); // bytes 0 and 1 become 255 and 254
+    EXPECT_EQ(bitmap.Canvas()->Pixels(0, 0), clBlack);
+    EXPECT_EQ(bitmap.Canvas()->Pixels(1, 0), clBlack);
+}
+
+TEST(PixelFormat, GreyPicturesGetTheGreyRamp)
+{
+    TBitmap bitmap;
+    bitmap.SetImage(Colour(6, 5, [](int x, int y) { return qRgb(x * 40 + y, x * 40 + y, x * 40 + y); }));
+    ASSERT_EQ(bitmap.PixelFormat(), pf32bit);
+    bitmap.SetPixelFormat(pf8bit);
+    ASSERT_EQ(bitmap.PixelFormat(), pf8bit);
+    EXPECT_EQ(bitmap.Width(), 6);
+    EXPECT_EQ(bitmap.Height(), 5);
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 6; ++x) {
+            EXPECT_EQ(bitmap.ScanLine(y)[x], x * 40 + y);
+            EXPECT_EQ(bitmap.Canvas()->Pixels(x, y), RGB(x * 40 + y, x * 40 + y, x * 40 + y));
+        }
+}
+
+TEST(PixelFormat, EightBitBitmapsStayAsTheyAre)
+{
+    const QImage source = Palette(9, 4, {qRgb(1, 2, 3), qRgb(200, 100, 0), qRgb(1, 2, 3)},
+                                  [](int x, int y) { return (x + y) % 3; });
+    TBitmap bitmap;
+    bitmap.SetImage(source);
+    const QByteArray before = Bytes(bitmap);
+    int notified = 0;
+    bitmap.OnChange = [&] { ++notified; };
+    bitmap.SetPixelFormat(pf8bit);
+    EXPECT_EQ(Bytes(bitmap), before);
+    EXPECT_EQ(bitmap.Image().colorTable(), source.colorTable());
+    EXPECT_EQ(notified, 0);
+}
+
+TEST(PixelFormat, ColourPicturesAreQuantizedAtTheirSize)
+{
+    TBitmap bitmap;
+    bitmap.SetImage(Colour(31, 17, [](int x, int y) { return qRgb(x * 8, y * 15, 128); }));
+    int notified = 0;
+    bitmap.OnChange = [&] { ++notified; };
+    bitmap.SetPixelFormat(pf8bit);
+    EXPECT_EQ(notified, 1);
+    ASSERT_EQ(bitmap.PixelFormat(), pf8bit);
+    EXPECT_EQ(bitmap.Width(), 31);
+    EXPECT_EQ(bitmap.Height(), 17);
+    EXPECT_EQ(bitmap.Image().colorCount(), 256);
+    // Few enough colours to be kept exactly.
+    TBitmap few;
+    few.SetImage(Colour(3, 1, [](int x, int) { return x == 0 ? qRgb(200, 10, 10) : qRgb(10, 200, 30); }));
+    few.SetPixelFormat(pf8bit);
+    EXPECT_EQ(few.Canvas()->Pixels(0, 0), RGB(200, 10, 10));
+    EXPECT_EQ(few.Canvas()->Pixels(2, 0), RGB(10, 200, 30));
+}
+
+TEST(PixelFormat, EmptyBitmapStaysEmpty)
+{
+    TBitmap bitmap;
+    bitmap.SetPixelFormat(pf8bit);
+    EXPECT_TRUE(bitmap.Empty());
+    EXPECT_EQ(bitmap.Width(), 0);
+    EXPECT_EQ(bitmap.Height(), 0);
+    EXPECT_EQ(bitmap.PixelFormat(), pfDevice);
+}
+
+TEST(Assign, CopiesAreIndependentBothWays)
+{
+    for (const QImage& image : {RandomGrey(10, 6, 3), RandomColour(10, 6, 4, true)}) {
+        TBitmap source;
+        source.SetImage(image);
+        TBitmap copy;
+        copy.Assign(source);
+        EXPECT_EQ(copy.Width(), 10);
+        EXPECT_EQ(copy.PixelFormat(), source.PixelFormat());
+        EXPECT_EQ(copy.Image().colorTable(), source.Image().colorTable());
+        const QByteArray original = Bytes(source);
+        ASSERT_EQ(Bytes(copy), original);
+
+        copy.ScanLine(2)[1] ^= 0xFF;
+        EXPECT_EQ(Bytes(source), original) << "writing the copy changed the source";
+        const QByteArray copied = Bytes(copy);
+        source.ScanLine(3)[0] ^= 0xFF;
+        EXPECT_EQ(Bytes(copy), copied) << "writing the source changed the copy";
+    }
+}
+
+TEST(Canvas, PixelsRoundTripAndStayInsideTheBitmap)
+{
+    TBitmap colour;
+    colour.SetImage(RandomColour(4, 3, 5, false));
+    colour.Canvas()->SetPixels(3, 2, RGB(200, 10, 20));
+    EXPECT_EQ(colour.Canvas()->Pixels(3, 2), RGB(200, 10, 20));
+    EXPECT_EQ(qRed(colour.Image().pixel(3, 2)), 200);
+
+    TBitmap palette;
+    palette.SetImage(Palette(4, 2, {qRgb(0, 0, 0), qRgb(9, 9, 9), qRgb(250, 0, 0), qRgb(9, 9, 9)},
+                             [](int, int) { return 0; }));
+    palette.Canvas()->SetPixels(1, 0, RGB(9, 9, 9)); // held twice: the first entry
+    EXPECT_EQ(palette.ScanLine(0)[1], 1);
+    palette.Canvas()->SetPixels(2, 0, RGB(240, 20, 5)); // not held: the nearest entry
+    EXPECT_EQ(palette.ScanLine(0)[2], 2);
+
+    for (TBitmap* bitmap : {&colour, &palette}) {
+        const QByteArray before = Bytes(*bitmap);
+        for (const QPoint p : {QPoint(-1, 0), QPoint(0, -1), QPoint(4, 0), QPoint(0, 3), QPoint(INT_MIN, INT_MAX)}) {
+            EXPECT_EQ(bitmap->Canvas()->Pixels(p.x(), p.y()), clNone);
+            bitmap->Canvas()->SetPixels(p.x(), p.y(), clWhite);
+        }
+        EXPECT_EQ(Bytes(*bitmap), before);
+    }
+    TBitmap empty;
+    EXPECT_EQ(empty.Canvas()->Pixels(0, 0), clNone);
+}
+
+TEST(Complement, InvertsEveryByteOfAnEightBitPicture)
+{
+    TBitmap bitmap;
+    bitmap.SetImage(Grey(3, 1, [](int x, int) { return x == 0 ? 0 : x == 1 ? 255 : 128; }));
+    Complement(bitmap);
+    EXPECT_EQ(bitmap.ScanLine(0)[0], 255);
+    EXPECT_EQ(bitmap.ScanLine(0)[1], 0);
+    EXPECT_EQ(bitmap.ScanLine(0)[2], 127);
+
+    // Odd widths leave row padding alone, and twice restores the picture.
+    const QImage random = RandomGrey(37, 11, 6);
+    bitmap.SetImage(random);
+    Complement(bitmap);
+    for (int y = 0; y < 11; ++y)
+        for (int x = 0; x < 37; ++x)
+            ASSERT_EQ(bitmap.ScanLine(y)[x], 255 - random.constScanLine(y)[x]);
+    Complement(bitmap);
+    EXPECT_EQ(bitmap.Image(), random);
+}
+
+TEST(Complement, InvertsEveryColourChannelAndKeepsAlpha)
+{
+    const QImage random = RandomColour(9, 5, 7, true);
+    TBitmap bitmap;
+    bitmap.SetImage(random);
+    Complement(bitmap);
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 9; ++x) {
+            const QRgb before = random.pixel(x, y);
+            const QRgb after = bitmap.Image().pixel(x, y);
+            ASSERT_EQ(qRed(after), 255 - qRed(before));
+            ASSERT_EQ(qGreen(after), 255 - qGreen(before));
+            ASSERT_EQ(qBlue(after), 255 - qBlue(before));
+            ASSERT_EQ(qAlpha(after), qAlpha(before));
+        }
+    Complement(bitmap);
+    EXPECT_EQ(Bytes(bitmap), [&] {
+        TBitmap original;
+        original.SetImage(random);
+        return Bytes(original);
+    }());
+
+    TBitmap empty;
+    Complement(empty);
+    EXPECT_TRUE(empty.Empty());
+}
+
+class PictureFiles : public ::testing::Test {
+protected:
+    QString Path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
+    QTemporaryDir dir;
+    TPicture picture;
+};
+
+TEST_F(PictureFiles, SaveAndLoadRoundTripPixels)
+{
+    const QImage grey = RandomGrey(33, 7, 8);
+    const QImage colour = RandomColour(12, 9, 9, false);
+    for (const char* name : {"a.png", "a.bmp", "a.pgm", "a.tif"}) {
+        picture.Bitmap()->SetImage(grey);
+        picture.SaveToFile(Path(name));
+        TPicture reloaded;
+        reloaded.LoadFromFile(Path(name));
+        EXPECT_EQ(Bytes(*reloaded.Bitmap()), Bytes(*picture.Bitmap())) << name;
+    }
+    for (const char* name : {"b.png", "b.bmp", "b.ppm", "b.webp"}) {
+        if (QString::fromLatin1(name).endsWith(QLatin1String("webp")) &&
+            !QImageWriter::supportedImageFormats().contains("webp"))
+            continue;
+        picture.Bitmap()->SetImage(colour);
+        picture.SaveToFile(Path(name));
+        TPicture reloaded;
+        reloaded.LoadFromFile(Path(name));
+        if (QString::fromLatin1(name).endsWith(QLatin1String("webp")))
+            EXPECT_EQ(reloaded.Bitmap()->Width(), 12) << name; // lossy by default
+        else
+            EXPECT_EQ(Bytes(*reloaded.Bitmap()), Bytes(*picture.Bitmap())) << name;
+    }
+}
+
+TEST_F(PictureFiles, AFailedLoadNamesTheFileAndKeepsThePicture)
+{
+    picture.Bitmap()->SetImage(RandomGrey(5, 5, 10));
+    const QByteArray before = Bytes(*picture.Bitmap());
+    int notified = 0;
+    picture.OnChange = [&] { ++notified; };
+
+    ASSERT_TRUE(WriteFile(Path("text.png"), "this is not a picture\n"));
+    QByteArray png;
+    {
+        QFile file(Path("good.png"));
+        ASSERT_TRUE(RandomColour(40, 40, 11, false).save(&file, "PNG"));
+    }
+    png = FileBytes(Path("good.png"));
+    ASSERT_TRUE(WriteFile(Path("cut.png"), png.left(30)));
+    ASSERT_TRUE(WriteFile(Path("empty.gif"), QByteArray()));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder.png")));
+
+    for (const char* name : {"text.png", "cut.png", "empty.gif", "missing.png", "folder.png"}) {
+        try {
+            picture.LoadFromFile(Path(name));
+            ADD_FAILURE() << name << " loaded";
+        } catch (const Exception& error) {
+            const QString message = error.Message();
+            EXPECT_TRUE(message.startsWith(QStringLiteral("Cannot open \"%1\": ").arg(QDir::toNativeSeparators(Path(name)))))
+                << message.toStdString();
+            EXPECT_GT(message.size(), QStringLiteral("Cannot open \"%1\": ").arg(Path(name)).size() + 3)
+                << "no reason given: " << message.toStdString();
+        }
+        EXPECT_EQ(Bytes(*picture.Bitmap()), before) << name;
+    }
+    EXPECT_EQ(notified, 0);
+}
+
+TEST_F(PictureFiles, PicturesDeclaredLargerThanTheLimitAreRefused)
+{
+    // A valid PNG header declaring 100000 x 100000 pixels (40 GB decoded).
+    QImage small(1, 1, QImage::Format_RGB32);
+    small.fill(Qt::red);
+    ASSERT_TRUE(small.save(Path("small.png")));
+    QByteArray png = FileBytes(Path("small.png"));
+    const auto put32 = [&](int at, quint32 v) {
+        for (int i = 0; i < 4; ++i)
+            png[at + i] = char(v >> (24 - 8 * i));
+    };
+    put32(16, 100000);
+    put32(20, 100000);
+    // IHDR's CRC covers its type and data (bytes 12 .. 28).
+    quint32 crc = 0xFFFFFFFFu;
+    for (int i = 12; i < 29; ++i) {
+        crc ^= quint8(png[i]);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    put32(29, ~crc);
+    ASSERT_TRUE(WriteFile(Path("huge.png"), png));
+    try {
+        picture.LoadFromFile(Path("huge.png"));
+        FAIL() << "a 100000 x 100000 picture loaded";
+    } catch (const Exception& error) {
+        EXPECT_TRUE(error.Message().contains(QStringLiteral("too large"))) << error.what();
+        EXPECT_TRUE(error.Message().contains(QStringLiteral("huge.png"))) << error.what();
+    }
+    EXPECT_TRUE(picture.Bitmap()->Empty());
+}
+
+TEST_F(PictureFiles, FailedSavesReportAndLeaveTheOldFileAsItWas)
+{
+    const QByteArray old = "the file that was there before\n";
+    const auto expectFailure = [&](const QString& path, const char* why) {
+        try {
+            picture.SaveToFile(path);
+            ADD_FAILURE() << "saving succeeded: " << why;
+        } catch (const Exception& error) {
+            EXPECT_FALSE(error.Message().isEmpty()) << why;
+            return error.Message();
+        }
+        return QString();
+    };
+
+    // No picture: nothing is written and the caller is told so.
+    ASSERT_TRUE(WriteFile(Path("old.png"), old));
+    EXPECT_EQ(expectFailure(Path("old.png"), "empty picture"), QStringLiteral("There is no picture to save."));
+    EXPECT_EQ(FileBytes(Path("old.png")), old);
+    EXPECT_FALSE(QFile::exists(Path("nothing.png")));
+    expectFailure(Path("nothing.png"), "empty picture");
+    EXPECT_FALSE(QFile::exists(Path("nothing.png")));
+
+    picture.Bitmap()->SetImage(RandomGrey(8, 8, 12));
+    ASSERT_TRUE(WriteFile(Path("old.xyz"), old));
+    EXPECT_TRUE(expectFailure(Path("old.xyz"), "unknown kind").contains(QStringLiteral("old.xyz")));
+    EXPECT_EQ(FileBytes(Path("old.xyz")), old);
+    ASSERT_TRUE(WriteFile(Path("noextension"), old));
+    EXPECT_TRUE(expectFailure(Path("noextension"), "no extension").contains(QStringLiteral("extension")));
+    EXPECT_EQ(FileBytes(Path("noextension")), old);
+    EXPECT_TRUE(expectFailure(Path("no/such/folder/x.png"), "missing folder").contains(QStringLiteral("x.png")));
+    EXPECT_FALSE(QFile::exists(Path("no/such/folder/x.png")));
+
+    // A successful save replaces the old file entirely.
+    picture.SaveToFile(Path("old.png"));
+    TPicture reloaded;
+    reloaded.LoadFromFile(Path("old.png"));
+    EXPECT_EQ(Bytes(*reloaded.Bitmap()), Bytes(*picture.Bitmap()));
+}

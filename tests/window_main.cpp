@@ -1,0 +1,293 @@
+// The main window as built from its form: initial state, menu, shortcuts,
+// picture files through the dialogs, complement, failures, help and closing.
+#include "support/TestPictures.h"
+#include "support/WindowFixture.h"
+
+#include <QFile>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
+
+using namespace testpictures;
+
+namespace {
+
+QStringList Captions(const QList<QAction*>& actions)
+{
+    QStringList out;
+    for (const QAction* action : actions)
+        out << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    return out;
+}
+
+} // namespace
+
+TEST_F(WindowTest, StartsWithTheFormsTextsAndLayout)
+{
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Form1"));
+    EXPECT_EQ(Find<QLabel>("Label1")->text(), QStringLiteral("Label1"));
+    EXPECT_EQ(Find<QPushButton>("Button1")->text(), QStringLiteral("Button1"));
+    for (const char* edit : {"Edit2", "Edit3", "Edit4", "Edit5"})
+        EXPECT_EQ(Text(edit), QString::fromLatin1(edit));
+    auto* zoom = Find<QComboBox>("ComboBox1");
+    EXPECT_TRUE(zoom->isEditable());
+    EXPECT_EQ(zoom->currentText(), QStringLiteral("100%"));
+    QStringList items;
+    for (int i = 0; i < zoom->count(); ++i)
+        items << zoom->itemText(i);
+    EXPECT_EQ(items, QStringList({"25%", "50%", "75%", "100%", "150%", "200%"}));
+    EXPECT_TRUE(Find<QLabel>("StatusPanel0")->text().isEmpty());
+    EXPECT_TRUE(Find<QLabel>("StatusPanel1")->text().isEmpty());
+
+    TImage* image = Image();
+    EXPECT_EQ(image->geometry(), QRect(16, 32, 105, 105));
+    EXPECT_FALSE(image->AutoSize());
+    EXPECT_FALSE(image->Stretch());
+    EXPECT_TRUE(Bitmap()->Empty());
+    EXPECT_EQ(Find<QLabel>("Label1")->geometry(), QRect(200, 16, 32, 13));
+    EXPECT_EQ(zoom->geometry(), QRect(16, 8, 145, 21));
+    EXPECT_EQ(Find<QPushButton>("Button1")->geometry(), QRect(560, 40, 75, 25));
+    EXPECT_EQ(Find<QLineEdit>("Edit5")->geometry(), QRect(560, 144, 121, 21));
+
+    // The client area below the menu is 688 x 424, the status bar along its
+    // bottom edge with panels of 100 and 50 pixels.
+    const int menuHeight = Find<QMenuBar>("MainMenu1")->height();
+    EXPECT_EQ(form->width(), 688);
+    EXPECT_EQ(form->height() - menuHeight, 424);
+    auto* status = Find<QStatusBar>("StatusBar1");
+    EXPECT_EQ(status->geometry(), QRect(0, menuHeight + 405, 688, 19));
+    EXPECT_EQ(Find<QLabel>("StatusPanel0")->geometry(), QRect(0, 0, 100, 19));
+    EXPECT_EQ(Find<QLabel>("StatusPanel1")->geometry(), QRect(100, 0, 50, 19));
+    form->resize(800, 600);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(status->geometry().bottom(), form->height() - 1);
+    EXPECT_EQ(status->width(), 800);
+    EXPECT_EQ(image->geometry(), QRect(16, 32, 105, 105));
+
+    EXPECT_FALSE(form->windowIcon().isNull());
+    const QPixmap icon = form->windowIcon().pixmap(32, 32);
+    EXPECT_EQ(icon.size(), QSize(32, 32));
+}
+
+TEST_F(WindowTest, ControlsCarryAccessibleNames)
+{
+    EXPECT_EQ(Image()->accessibleName(), QStringLiteral("Picture"));
+    EXPECT_EQ(Find<QComboBox>("ComboBox1")->accessibleName(), QStringLiteral("Zoom"));
+    for (const char* edit : {"Edit2", "Edit3", "Edit4", "Edit5"})
+        EXPECT_FALSE(Find<QLineEdit>(edit)->accessibleName().isEmpty()) << edit;
+    // Labels whose text is their content keep it as their name.
+    EXPECT_TRUE(Find<QLabel>("Label1")->accessibleName().isEmpty());
+    EXPECT_EQ(Find<QLabel>("Label1")->accessibleDescription(), QStringLiteral("Pixel value"));
+    EXPECT_EQ(Find<QLabel>("StatusPanel0")->accessibleDescription(), QStringLiteral("Pointer X"));
+    EXPECT_EQ(Find<QLabel>("StatusPanel1")->accessibleDescription(), QStringLiteral("Pointer Y"));
+}
+
+TEST_F(WindowTest, TabOrderFollowsTheForm)
+{
+    QWidget* order[] = {Find<QComboBox>("ComboBox1"), Find<QPushButton>("Button1"), Find<QLineEdit>("Edit2"),
+                        Find<QLineEdit>("Edit3"),     Find<QLineEdit>("Edit4"),     Find<QLineEdit>("Edit5")};
+    QApplication::setActiveWindow(form.get());
+    order[0]->setFocus();
+    for (int i = 1; i < 6; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), order[i]) << "after " << i << " tabs";
+    }
+}
+
+TEST_F(WindowTest, MenuHoldsItsItemsInOrder)
+{
+    EXPECT_EQ(Captions(Find<QMenuBar>("MainMenu1")->actions()),
+              QStringList({"File", "Edit", "View", "Image Processing", "Help"}));
+    EXPECT_EQ(Captions(Find<QMenu>("File1")->actions()), QStringList({"Open", "Close", "Save", "-", "Exit"}));
+    EXPECT_EQ(Captions(Find<QMenu>("Exit1")->actions()), QStringList({"Exit with Saving", "Exit without Saving"}));
+    EXPECT_TRUE(Find<QMenu>("Edit1")->actions().isEmpty());
+    EXPECT_EQ(Captions(Find<QMenu>("View1")->actions()), QStringList({"Flip/Rotate"}));
+    EXPECT_EQ(Captions(Find<QMenu>("ImageProcessing1")->actions()),
+              QStringList({"Complement", "Thresholding", "Edge Detection"}));
+    EXPECT_TRUE(Find<QAction>("N1")->isSeparator());
+    EXPECT_FALSE(Find<QAction>("Close1")->isEnabled());
+    EXPECT_EQ(Find<QAction>("Open1")->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+    EXPECT_EQ(Find<QAction>("Save1")->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
+    // Help acts when chosen: a top-level item, not a submenu.
+    EXPECT_EQ(Find<QAction>("Help1")->menu(), nullptr);
+}
+
+TEST_F(WindowTest, ShortcutsOpenTheDialogs)
+{
+    int asked[2] = {0, 0};
+    Find<TPictureDialog>("OpenPictureDialog1")->ChooseFileName = [&](QString&) { return ++asked[0], false; };
+    Find<TPictureDialog>("SavePictureDialog1")->ChooseFileName = [&](QString&) { return ++asked[1], false; };
+    QApplication::setActiveWindow(form.get());
+    QTest::keyClick(form.get(), Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(asked[0], 1);
+    EXPECT_EQ(asked[1], 0);
+    QTest::keyClick(form.get(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(asked[1], 1);
+}
+
+TEST_F(WindowTest, ItemsWithoutCommandsChangeNothing)
+{
+    OpenPicture(RandomGrey(20, 10, 1));
+    const QByteArray before = Bytes(*Bitmap());
+    const QRect geometry = Image()->geometry();
+    Trigger("ExitwithSaving1");
+    Trigger("Close1"); // disabled: triggering does nothing
+    Find<QMenu>("Edit1")->menuAction()->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(Bytes(*Bitmap()), before);
+    EXPECT_EQ(Image()->geometry(), geometry);
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(WindowTest, OpenShowsThePictureAtNaturalSize)
+{
+    const QImage picture = RandomColour(40, 25, 2, false);
+    OpenPicture(picture);
+    ASSERT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+    EXPECT_TRUE(Image()->AutoSize());
+    EXPECT_EQ(Image()->geometry(), QRect(16, 32, 40, 25));
+    EXPECT_EQ(Bitmap()->Image(), picture);
+    const QImage shown = Image()->grab().toImage();
+    EXPECT_EQ(shown.pixel(7, 3), picture.pixel(7, 3));
+}
+
+TEST_F(WindowTest, CancelledDialogsChangeNothing)
+{
+    Open(QString()); // cancel
+    EXPECT_FALSE(Image()->AutoSize());
+    EXPECT_TRUE(Bitmap()->Empty());
+    Save(QString());
+    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_TRUE(QDir(dir.path()).isEmpty());
+}
+
+TEST_F(WindowTest, AFailedOpenIsShownAndKeepsThePicture)
+{
+    OpenPicture(RandomGrey(30, 20, 3));
+    const QByteArray before = Bytes(*Bitmap());
+    const QString broken = dir.filePath(QStringLiteral("broken.png"));
+    ASSERT_TRUE(WriteFile(broken, "\x89PNG\r\n\x1a\n and then nothing useful"));
+    Image()->SetAutoSize(false);
+    Open(broken);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("broken.png"))) << messages[0].toStdString();
+    EXPECT_TRUE(Image()->AutoSize()) << "AutoSize turns on before loading and stays on";
+    EXPECT_EQ(Bytes(*Bitmap()), before);
+
+    // The window goes on working after the failure.
+    const QImage next = RandomGrey(12, 9, 4);
+    OpenPicture(next, QStringLiteral("next.png"));
+    EXPECT_EQ(messages.size(), 1);
+    EXPECT_EQ(Bitmap()->Image(), next);
+    Trigger("Complement1");
+    EXPECT_EQ(Bitmap()->ScanLine(0)[0], 255 - next.constScanLine(0)[0]);
+}
+
+TEST_F(WindowTest, TheStandardDisplayShowsTheMessageInABox)
+{
+    Application->ExceptionDisplay = nullptr;
+    QString shown;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        shown = box->text();
+        box->button(QMessageBox::Ok)->click();
+    });
+    Save(dir.filePath(QStringLiteral("x.png")));
+    EXPECT_EQ(shown, QStringLiteral("There is no picture to save."));
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("x.png"))));
+    EXPECT_TRUE(form->isVisible());
+}
+
+TEST_F(WindowTest, SaveWritesThePictureAndFailuresKeepTheOldFile)
+{
+    const QImage picture = RandomGrey(17, 11, 5);
+    OpenPicture(picture);
+    const QString saved = dir.filePath(QStringLiteral("saved.bmp"));
+    Save(saved);
+    ASSERT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+    TPicture reloaded;
+    reloaded.LoadFromFile(saved);
+    EXPECT_EQ(Bytes(*reloaded.Bitmap()), Bytes(*Bitmap()));
+
+    const QString existing = dir.filePath(QStringLiteral("existing.unknownkind"));
+    ASSERT_TRUE(WriteFile(existing, "keep me"));
+    Save(existing);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("existing.unknownkind")));
+    EXPECT_EQ(FileBytes(existing), QByteArray("keep me"));
+    EXPECT_TRUE(Image()->AutoSize());
+}
+
+TEST_F(WindowTest, ComplementThroughTheMenuShowsTheNegative)
+{
+    const QImage picture = Grey(6, 4, [](int x, int y) { return x * 40 + y; });
+    OpenPicture(picture);
+    Trigger("Complement1");
+    const QImage shown = Image()->grab().toImage();
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 6; ++x) {
+            EXPECT_EQ(Bitmap()->ScanLine(y)[x], 255 - (x * 40 + y));
+            EXPECT_EQ(qRed(shown.pixel(x, y)), 255 - (x * 40 + y)) << x << "," << y;
+        }
+    Trigger("Complement1");
+    EXPECT_EQ(Bitmap()->Image(), picture);
+
+    // With no picture there is nothing to change and nothing fails.
+    form.reset();
+    form = std::make_unique<TForm1>();
+    Form1 = form.get();
+    Trigger("Complement1");
+    EXPECT_TRUE(Bitmap()->Empty());
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(WindowTest, HelpIsModalAndTheSameEveryTime)
+{
+    int opened = 0;
+    Find<TPictureDialog>("OpenPictureDialog1")->ChooseFileName = [&](QString&) { return ++opened, false; };
+    QStringList texts;
+    const auto inspect = [&] {
+        ASSERT_EQ(QApplication::activeModalWidget(), HelpDlg);
+        EXPECT_EQ(HelpDlg->windowTitle(), QStringLiteral("Dialog"));
+        EXPECT_EQ(HelpDlg->size(), QSize(384, 179));
+        EXPECT_EQ(HelpDlg->findChild<QFrame*>(QStringLiteral("Bevel1"))->geometry(), QRect(8, 8, 281, 161));
+        texts << HelpDlg->findChild<QLabel*>(QStringLiteral("Label1"))->text();
+        // The main window takes no command while the dialog is open.
+        QTest::keyClick(form.get(), Qt::Key_O, Qt::ControlModifier);
+        auto* ok = HelpDlg->findChild<QPushButton*>(QStringLiteral("OKBtn"));
+        EXPECT_TRUE(ok->isDefault());
+        QTest::mouseClick(ok, Qt::LeftButton);
+    };
+    for (int i = 0; i < 2; ++i) {
+        QTimer::singleShot(0, inspect);
+        Trigger("Help1");
+        EXPECT_FALSE(HelpDlg->isVisible());
+        EXPECT_EQ(HelpDlg->result(), 1);
+    }
+    EXPECT_EQ(texts, QStringList({"GOOD!!", "GOOD!!"}));
+    EXPECT_EQ(opened, 0);
+
+    // Enter presses the default button.
+    QTimer::singleShot(0, [] { QTest::keyClick(HelpDlg, Qt::Key_Return); });
+    EXPECT_EQ(HelpDlg->ShowModal(), 1);
+}
+
+TEST_F(WindowTest, ClosingTheWindowEndsTheLoopWithExitCodeZero)
+{
+    for (const bool byMenu : {true, false}) {
+        form->show();
+        QTimer::singleShot(0, [&] {
+            if (byMenu)
+                Trigger("ExitwithoutSaving1");
+            else
+                form->close(); // the frame's close button
+        });
+        EXPECT_EQ(QApplication::exec(), 0);
+        EXPECT_FALSE(form->isVisible());
+    }
+}
