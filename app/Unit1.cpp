@@ -83,4 +83,13 @@ void TForm1::Thresholding1Click()
     Application->Protect([this] { CaptureBitmap(*ui->Image1->Picture()->Bitmap()); });
 }
 
-void TForm1::Button1Click() {}
+void TForm1::Button1Click()
+{
+    Application->Protect([this] {
+        HaarStep();
+        ui->Edit2->setText(QString::number(ChannelMatrix[4]));
+        ui->Edit3->setText(QString::number(ChannelMatrix[5]));
+        ui->Edit4->setText(QString::number(HaarMatrix[2]));
+        ui->Edit5->setText(QString::number(HaarMatrix[258]));
+    });
+}
