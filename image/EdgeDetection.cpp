@@ -2,6 +2,9 @@
 #include "Operations.h"
 
 #include <cstdint>
+#include <cstring>
+#include <memory>
+#include <utility>
 
 namespace {
 
@@ -61,22 +64,32 @@ void EdgeDetect(TBitmap& bitmap)
     const bool colour = bitmap.BytesPerPixel() == 4;
     const int rowBytes = colour ? 4 * width : width;
 
-    // The picture as it was: shares the pixels until the first write into
-    // bitmap's rows below makes bitmap its own copy.
-    TBitmap copy;
-    copy.Assign(bitmap);
-    const TBitmap& before = copy;
+    // Every output comes from the picture as it was. The rows below the one
+    // being written are still untouched, so the copy of the old picture only
+    // needs three rows: row 0 (the last row's lower neighbour) and the two
+    // rows overwritten last. Filtering in place this way touches no fresh
+    // memory; a picture shared with another bitmap becomes its own copy at
+    // the first write, and the other keeps the old pixels.
+    const std::unique_ptr<std::uint8_t[]> saved(new std::uint8_t[3 * std::size_t(rowBytes)]);
+    std::uint8_t* const first = saved.get();
+    std::uint8_t* above = first + rowBytes;
+    std::uint8_t* current = above + rowBytes;
+    const TBitmap& before = bitmap;
 
     for (int i = 0; i < height; ++i) {
-        const int up = i == 0 ? height - 1 : i - 1;
-        const int down = i + 1 == height ? 0 : i + 1;
         std::uint8_t* out = bitmap.ScanLine(i);
-        const std::uint8_t* mid = before.ScanLine(i);
+        std::memcpy(current, out, std::size_t(rowBytes));
+        if (i == 0)
+            std::memcpy(first, out, std::size_t(rowBytes));
+        // Row 0's upper neighbour is the last row, untouched until the end.
+        const std::uint8_t* up = i > 0 ? above : height > 1 ? before.ScanLine(height - 1) : first;
+        const std::uint8_t* down = i + 1 < height ? before.ScanLine(i + 1) : first;
         if (colour) {
-            FilterRow<4>(before.ScanLine(up), mid, before.ScanLine(down), out, rowBytes);
-            KeepAlpha(mid, out, width);
+            FilterRow<4>(up, current, down, out, rowBytes);
+            KeepAlpha(current, out, width);
         } else {
-            FilterRow<1>(before.ScanLine(up), mid, before.ScanLine(down), out, rowBytes);
+            FilterRow<1>(up, current, down, out, rowBytes);
         }
+        std::swap(above, current);
     }
 }

@@ -1,10 +1,9 @@
 #include "Graphics.h"
 #include "Operations.h"
 
-#include <QColorSpace>
-
 #include <cstdint>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -29,22 +28,6 @@ void ReverseWords(const std::uint32_t* __restrict src, std::uint32_t* __restrict
         dst[x] = src[n - 1 - x];
 }
 
-// An image of image's size, layout, palette and metadata, its pixels not set.
-QImage Blank(const QImage& image)
-{
-    QImage out(image.size(), image.format());
-    if (out.isNull())
-        return out;
-    out.setColorTable(image.colorTable());
-    out.setDotsPerMeterX(image.dotsPerMeterX());
-    out.setDotsPerMeterY(image.dotsPerMeterY());
-    out.setOffset(image.offset());
-    out.setColorSpace(image.colorSpace());
-    for (const QString& key : image.textKeys())
-        out.setText(key, image.text(key));
-    return out;
-}
-
 } // namespace
 
 void MirrorHorizontally(TBitmap& bitmap)
@@ -53,28 +36,28 @@ void MirrorHorizontally(TBitmap& bitmap)
         return;
     const int width = bitmap.Width();
     const int height = bitmap.Height();
+    const bool colour = bitmap.BytesPerPixel() == 4;
+    const int rowBytes = colour ? 4 * width : width;
 
-    // The mirror is written into a temporary bitmap of the same layout and
-    // palette, byte for byte, so that every pixel keeps its exact bytes
-    // (even where the palette holds one colour twice).
-    TBitmap tmp;
-    {
-        const QImage blank = Blank(bitmap.Image());
-        if (blank.isNull())
-            throw Exception(QStringLiteral("There is not enough memory to mirror a picture of %1 × %2 pixels.")
-                                .arg(width)
-                                .arg(height));
-        tmp.SetImage(blank);
-    } // tmp now holds the only reference, so writing its rows copies nothing
-
-    const TBitmap& src = bitmap;
-    if (bitmap.BytesPerPixel() == 1) {
-        for (int y = 0; y < height; ++y)
-            ReverseBytes(src.ScanLine(y), tmp.ScanLine(y), width);
-    } else {
-        for (int y = 0; y < height; ++y)
-            ReverseWords(reinterpret_cast<const std::uint32_t*>(src.ScanLine(y)),
-                         reinterpret_cast<std::uint32_t*>(tmp.ScanLine(y)), width);
+    // Each row is reversed byte for byte (8-bit) or pixel for pixel (32-bit)
+    // through a one-row buffer, so every pixel keeps its exact bytes, even
+    // where the palette holds one colour twice, and no second picture's worth
+    // of fresh memory is needed. A picture shared with another bitmap becomes
+    // its own copy at the first write; the other keeps the old pixels.
+    const std::unique_ptr<std::uint8_t[]> saved(new std::uint8_t[std::size_t(rowBytes)]);
+    for (int y = 0; y < height; ++y) {
+        std::uint8_t* row = bitmap.ScanLine(y);
+        std::memcpy(saved.get(), row, std::size_t(rowBytes));
+        if (colour)
+            ReverseWords(reinterpret_cast<const std::uint32_t*>(saved.get()), reinterpret_cast<std::uint32_t*>(row),
+                         width);
+        else
+            ReverseBytes(saved.get(), row, width);
     }
+
+    // The mirrored picture goes back through a temporary bitmap, so that the
+    // picture's change notification redraws whatever shows it.
+    TBitmap tmp;
+    tmp.Assign(bitmap);
     bitmap.Assign(tmp);
 }
