@@ -2,6 +2,7 @@
 # make test   the same set-up, then the whole test suite, headless
 # make bench  the benchmarks, printed as one table
 BUILD_DIR ?= build
+BENCH_DIR ?= build-bench
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 
@@ -25,6 +26,15 @@ run: build
 
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# A Release build of its own, so that the timings never come from a debug or
+# sanitizer configuration.
+bench:
+	@scripts/deps.sh bench
+	cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DIMAGEBENCH_WERROR=ON \
+	  -DIMAGEBENCH_BENCH=ON -DIMAGEBENCH_TESTS=OFF $(CMAKE_FLAGS)
+	cmake --build $(BENCH_DIR) -j $(JOBS) --target imagebench_bench
+	$(BENCH_DIR)/bench/imagebench_bench $(BENCH_FLAGS)
 
 install: build
 	cmake --install $(BUILD_DIR)
