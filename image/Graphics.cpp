@@ -92,7 +92,7 @@ void TCanvas::SetPixels(int x, int y, TColor color)
     if (unsigned(x) >= unsigned(image.width()) || unsigned(y) >= unsigned(image.height()))
         return;
     const QRgb rgb = RgbFromColor(color);
-    std::uint8_t* line = image.scanLine(y);
+    std::uint8_t* line = bitmap_.ScanLine(y);
     if (image.format() == QImage::Format_Indexed8)
         line[x] = std::uint8_t(bitmap_.PaletteIndex(rgb));
     else
@@ -126,6 +126,17 @@ void TBitmap::SetPixelFormat(TPixelFormat format)
 std::uint8_t* TBitmap::ScanLine(int y)
 {
     Q_ASSERT(unsigned(y) < unsigned(Height()));
+    if (!image_.isDetached()) {
+        // The pixels are still shared with a copy (Assign): take our own
+        // before the first write. QImage would turn itself null if that copy
+        // failed; here the picture stays as it was and the command ends.
+        QImage own = image_.copy();
+        if (own.isNull())
+            throw Exception(QStringLiteral("There is not enough memory to change a picture of %1 × %2 pixels.")
+                                .arg(Width())
+                                .arg(Height()));
+        image_ = std::move(own);
+    }
     return image_.scanLine(y);
 }
 
