@@ -43,6 +43,7 @@ TEST_F(WindowTest, HostileFilesAreRefusedAndThePictureStaysByteForByte)
     const TPixelFormat format = Bitmap()->PixelFormat();
 
     std::map<QString, Tally> tally;
+    std::map<QString, QStringList> reasons;
     for (const hostile::Input& input : inputs) {
         SCOPED_TRACE((input.kind + QStringLiteral(": ") + input.what + QStringLiteral(" (") + input.path +
                       QLatin1Char(')'))
@@ -73,6 +74,7 @@ TEST_F(WindowTest, HostileFilesAreRefusedAndThePictureStaysByteForByte)
             // Something follows the name: the reason.
             const QString reason = message.mid(message.indexOf(named) + named.size());
             EXPECT_GE(reason.trimmed().size(), 8) << "no reason given: " << message.toStdString();
+            reasons[reason.trimmed()] << input.kind;
             EXPECT_EQ(Bytes(*Bitmap()), before);
             EXPECT_EQ(Bitmap()->PixelFormat(), format);
             EXPECT_EQ(Image()->size(), QSize(23, 17));
@@ -108,6 +110,10 @@ TEST_F(WindowTest, HostileFilesAreRefusedAndThePictureStaysByteForByte)
             ++pictureKinds;
     }
     std::printf("%d hostile inputs tried across %d picture kinds\n", total, pictureKinds);
+    for (auto& [reason, kinds] : reasons) {
+        kinds.removeDuplicates();
+        std::printf("  %s  (%s)\n", qPrintable(reason), qPrintable(kinds.join(QLatin1Char(' '))));
+    }
     EXPECT_GE(total, 60);
     EXPECT_GE(pictureKinds, 8);
 
