@@ -1,12 +1,15 @@
 # make run    installs missing packages, builds the workbench (Release) and starts it
 # make test   the same set-up, then the whole test suite, headless
 # make bench  the benchmarks, printed as one table
+# make check  the whole test suite again, built with clang's address and
+#             undefined-behaviour sanitizers (build-check)
+# make fuzz   the picture fuzzer (build-fuzz), run for FUZZ_SECONDS
 BUILD_DIR ?= build
 BENCH_DIR ?= build-bench
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build run test bench install clean
+.PHONY: all deps build run test bench check fuzz install clean
 
 all: build
 
@@ -36,8 +39,50 @@ bench:
 	cmake --build $(BENCH_DIR) -j $(JOBS) --target imagebench_bench
 	$(BENCH_DIR)/bench/imagebench_bench $(BENCH_FLAGS)
 
+# A second build of everything with AddressSanitizer and UndefinedBehavior-
+# Sanitizer; any report fails the test that caused it. Qt's and the system
+# libraries' own one-off allocations are listed in tests/lsan.supp.
+CHECK_DIR ?= build-check
+SANITIZE = -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -g
+SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1 \
+  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+$(CHECK_DIR)/build.ninja:
+	CC=clang CXX=clang++ cmake -S . -B $(CHECK_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DIMAGEBENCH_WERROR=ON -DCMAKE_CXX_FLAGS="$(SANITIZE)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" $(CMAKE_FLAGS)
+
+check: $(CHECK_DIR)/build.ninja
+	@scripts/deps.sh check
+	cmake --build $(CHECK_DIR) -j $(JOBS)
+	cd $(CHECK_DIR) && $(SANITIZER_ENV) QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# The picture fuzzer: bytes -> file -> TPicture::LoadFromFile -> every command.
+# Seeds are small valid pictures of every kind; the corpus grows in FUZZ_CORPUS
+# and crashing inputs land in FUZZ_ARTIFACTS.
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_CORPUS ?= $(FUZZ_DIR)/corpus
+FUZZ_ARTIFACTS ?= $(FUZZ_DIR)/artifacts/
+FUZZ_FLAGS ?=
+
+$(FUZZ_DIR)/build.ninja:
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DIMAGEBENCH_WERROR=ON -DIMAGEBENCH_TESTS=OFF -DIMAGEBENCH_FUZZ=ON \
+	  -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -g" \
+	  -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" $(CMAKE_FLAGS)
+
+fuzz: $(FUZZ_DIR)/build.ninja
+	@scripts/deps.sh check
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target imagebench_fuzz_picture imagebench_fuzz_corpus
+	mkdir -p $(FUZZ_CORPUS) $(FUZZ_ARTIFACTS) $(FUZZ_DIR)/seeds
+	$(FUZZ_DIR)/fuzz/imagebench_fuzz_corpus $(FUZZ_DIR)/seeds
+	$(SANITIZER_ENV) $(FUZZ_DIR)/fuzz/imagebench_fuzz_picture -max_total_time=$(FUZZ_SECONDS) \
+	  -artifact_prefix=$(FUZZ_ARTIFACTS) -rss_limit_mb=4096 -timeout=30 $(FUZZ_FLAGS) $(FUZZ_CORPUS) $(FUZZ_DIR)/seeds
+
 install: build
 	cmake --install $(BUILD_DIR)
 
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(CHECK_DIR) $(FUZZ_DIR)

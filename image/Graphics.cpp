@@ -1,6 +1,7 @@
 #include "Graphics.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
@@ -66,6 +67,20 @@ QImage GreyTo8bit(const QImage& image)
             dst[x] = std::uint8_t(src[x]);
     }
     return out;
+}
+
+// Why writing the file failed. A write the disk cut short (a full disk, a
+// file-size limit) leaves the file with no text of its own, only Qt's
+// "Unknown error"; name what happened instead.
+QString WriteFailure(const QFileDevice& file)
+{
+    const QString text = file.errorString();
+    if (!text.isEmpty() && text != QFile().errorString())
+        return text;
+    if (file.error() == QFileDevice::ResourceError)
+        return QStringLiteral("there is no room left on the disk.");
+    return QStringLiteral("the file could not be written completely (the disk may be full, or the file larger "
+                          "than this system allows).");
 }
 
 std::uint32_t SlotOf(QRgb colour) { return (colour * 2654435761u) >> 22; } // 10 bits
@@ -270,6 +285,13 @@ void TPicture::LoadFromFile(const QString& fileName)
     if (QFileInfo(fileName).isDir())
         throw fail(QStringLiteral("it is a folder, not a picture file."));
 
+    {
+        // Qt's reader says only "Unable to read image data" for a file it
+        // cannot open; the file's own error names the cause.
+        QFile file(fileName);
+        if (!file.open(QIODevice::ReadOnly))
+            throw fail(file.errorString());
+    }
     QImageReader reader(fileName);
     reader.setAllocationLimit(int(kMaxDecodedBytes >> 20)); // in MiB
     const QSize declared = reader.size();
@@ -307,10 +329,14 @@ void TPicture::SaveToFile(const QString& fileName) const
         throw fail(file.errorString());
     QImageWriter writer(&file, kind);
     if (!writer.write(bitmap_.Image())) {
-        const QString reason = writer.errorString();
+        // A write the disk refused (full, over a size limit) reaches the
+        // writer only as "Unknown error"; the file knows the real reason.
+        QString reason = file.error() != QFileDevice::NoError ? WriteFailure(file) : writer.errorString();
+        if (file.error() == QFileDevice::NoError && writer.error() == QImageWriter::UnknownError)
+            reason = QStringLiteral("the %1 writer could not write the picture.").arg(QString::fromLatin1(kind));
         file.cancelWriting();
         throw fail(reason);
     }
     if (!file.commit())
-        throw fail(file.errorString());
+        throw fail(WriteFailure(file));
 }
