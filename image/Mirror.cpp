@@ -22,10 +22,17 @@ void ReverseBytes(const std::uint8_t* __restrict src, std::uint8_t* __restrict d
         dst[n - 1 - k] = src[k];
 }
 
-void ReverseWords(const std::uint32_t* __restrict src, std::uint32_t* __restrict dst, int n)
+// Reverses n 32-bit pixels in place, swapping the two halves' mirror pairs.
+void ReverseWords(std::uint32_t* row, int n)
 {
-    for (int x = 0; x < n; ++x)
-        dst[x] = src[n - 1 - x];
+    std::uint32_t* __restrict left = row;
+    std::uint32_t* __restrict right = row + (n + 1) / 2; // the odd middle pixel stays
+    const int half = n / 2;
+    for (int x = 0; x < half; ++x) {
+        const std::uint32_t a = left[x];
+        left[x] = right[half - 1 - x];
+        right[half - 1 - x] = a;
+    }
 }
 
 } // namespace
@@ -37,22 +44,22 @@ void MirrorHorizontally(TBitmap& bitmap)
     const int width = bitmap.Width();
     const int height = bitmap.Height();
     const bool colour = bitmap.BytesPerPixel() == 4;
-    const int rowBytes = colour ? 4 * width : width;
 
-    // Each row is reversed byte for byte (8-bit) or pixel for pixel (32-bit)
-    // through a one-row buffer, so every pixel keeps its exact bytes, even
+    // Each row is reversed in place, byte for byte (8-bit, through a one-row
+    // buffer) or pixel for pixel (32-bit), so every pixel keeps its exact bytes, even
     // where the palette holds one colour twice, and no second picture's worth
     // of fresh memory is needed. A picture shared with another bitmap becomes
     // its own copy at the first write; the other keeps the old pixels.
-    const std::unique_ptr<std::uint8_t[]> saved(new std::uint8_t[std::size_t(rowBytes)]);
-    for (int y = 0; y < height; ++y) {
-        std::uint8_t* row = bitmap.ScanLine(y);
-        std::memcpy(saved.get(), row, std::size_t(rowBytes));
-        if (colour)
-            ReverseWords(reinterpret_cast<const std::uint32_t*>(saved.get()), reinterpret_cast<std::uint32_t*>(row),
-                         width);
-        else
+    if (colour) {
+        for (int y = 0; y < height; ++y)
+            ReverseWords(reinterpret_cast<std::uint32_t*>(bitmap.ScanLine(y)), width);
+    } else {
+        const std::unique_ptr<std::uint8_t[]> saved(new std::uint8_t[std::size_t(width)]);
+        for (int y = 0; y < height; ++y) {
+            std::uint8_t* row = bitmap.ScanLine(y);
+            std::memcpy(saved.get(), row, std::size_t(width));
             ReverseBytes(saved.get(), row, width);
+        }
     }
 
     // The mirrored picture goes back through a temporary bitmap, so that the
