@@ -1,7 +1,83 @@
 #include "ImageControl.h"
 
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
+
+#include <algorithm>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// Division rounding toward minus infinity, for positions left of or above
+// the control.
+qint64 FloorDiv(qint64 a, qint64 b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+
+// The source pixels [begin[i], end[i]) drawn at target pixel first + i, when
+// source pixels are shown on target pixels: each target pixel starts at the
+// source pixel under its left (top) edge, and an enlarged view repeats that
+// one pixel, a reduced one covers all the source pixels up to the next.
+void Spans(int first, int count, int source, int target, int* begin, int* end)
+{
+    for (int i = 0; i < count; ++i) {
+        const qint64 t = qint64(first) + i;
+        const int b = int(t * source / target);
+        begin[i] = b;
+        end[i] = std::max(b + 1, int((t + 1) * source / target));
+    }
+}
+
+// One row of drawn pixels (premultiplied 0xAARRGGBB) from source rows
+// [y0, y1): a copy of single pixels where every span is one pixel wide,
+// otherwise the average of each span's box.
+template <class Fetch>
+void DrawRow(const QImage& source, const Fetch& fetch, int y0, int y1, const int* x0, const int* x1, int count,
+             bool single, std::uint32_t* out)
+{
+    if (single && y1 - y0 == 1) {
+        const std::uint8_t* line = source.constScanLine(y0);
+        for (int i = 0; i < count; ++i)
+            out[i] = fetch(line, x0[i]);
+        return;
+    }
+    for (int i = 0; i < count; ++i) {
+        std::uint64_t a = 0, r = 0, g = 0, b = 0;
+        for (int y = y0; y < y1; ++y) {
+            const std::uint8_t* line = source.constScanLine(y);
+            for (int x = x0[i]; x < x1[i]; ++x) {
+                const std::uint32_t p = fetch(line, x);
+                a += p >> 24;
+                r += (p >> 16) & 0xFF;
+                g += (p >> 8) & 0xFF;
+                b += p & 0xFF;
+            }
+        }
+        const std::uint64_t n = std::uint64_t(y1 - y0) * std::uint64_t(x1[i] - x0[i]);
+        const auto mean = [n](std::uint64_t sum) { return std::uint32_t((sum + n / 2) / n); };
+        out[i] = (mean(a) << 24) | (mean(r) << 16) | (mean(g) << 8) | mean(b);
+    }
+}
+
+template <class Fetch>
+void DrawRows(const QImage& source, const Fetch& fetch, const QRect& area, const QRect& drawn, QImage& view)
+{
+    const int w = area.width();
+    std::vector<int> x0(static_cast<size_t>(w)), x1(static_cast<size_t>(w));
+    Spans(area.left() - drawn.left(), w, source.width(), drawn.width(), x0.data(), x1.data());
+    bool single = true;
+    for (int i = 0; i < w; ++i)
+        single = single && x1[size_t(i)] - x0[size_t(i)] == 1;
+    for (int row = 0; row < area.height(); ++row) {
+        int y0 = 0, y1 = 0;
+        Spans(area.top() - drawn.top() + row, 1, source.height(), drawn.height(), &y0, &y1);
+        DrawRow(source, fetch, y0, y1, x0.data(), x1.data(), w, single,
+                reinterpret_cast<std::uint32_t*>(view.scanLine(row)));
+    }
+}
+
+} // namespace
 
 TImage::TImage(QWidget* parent) : QWidget(parent)
 {
@@ -25,42 +101,93 @@ void TImage::SetStretch(bool on)
     update();
 }
 
+QPoint TImage::BitmapPoint(QPoint at) const
+{
+    const TBitmap& bitmap = *picture_.Bitmap();
+    if (!stretch_ || bitmap.Empty() || width() <= 0 || height() <= 0)
+        return at;
+    return QPoint(int(FloorDiv(qint64(at.x()) * bitmap.Width(), width())),
+                  int(FloorDiv(qint64(at.y()) * bitmap.Height(), height())));
+}
+
 void TImage::PictureChanged()
 {
+    viewValid_ = false;
     if (autoSize_)
         resize(picture_.Bitmap()->Width(), picture_.Bitmap()->Height());
     update();
 }
 
-const QImage& TImage::Drawable()
+QRect TImage::DrawnRect() const
 {
-    const QImage& image = picture_.Bitmap()->Image();
-    if (image.format() == QImage::Format_RGB32)
-        return image;
-    if (drawableKey_ != image.cacheKey() || drawable_.isNull()) {
-        drawable_ = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
-                                                                  : QImage::Format_RGB32);
-        drawableKey_ = image.cacheKey();
-    }
-    return drawable_;
+    const TBitmap& bitmap = *picture_.Bitmap();
+    return stretch_ ? rect() : QRect(0, 0, bitmap.Width(), bitmap.Height());
 }
 
-void TImage::paintEvent(QPaintEvent*)
+void TImage::Render(const QRect& area)
 {
-    if (picture_.Bitmap()->Empty()) {
-        drawable_ = QImage();
+    // Read through the const bitmap: a non-const row access would change
+    // the very key the view is checked against.
+    const TBitmap& bitmap = *picture_.Bitmap();
+    const QImage& source = bitmap.Image();
+    viewKey_ = bitmap.ChangeKey();
+    viewSize_ = size();
+    viewStretch_ = stretch_;
+    viewValid_ = true;
+    view_ = QImage(area.size(), source.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    viewRect_ = view_.isNull() ? QRect() : area;
+    if (view_.isNull())
+        return;
+    const QRect drawn = DrawnRect();
+    switch (source.format()) {
+    case QImage::Format_Indexed8: {
+        std::uint32_t palette[256];
+        for (int i = 0; i < 256; ++i)
+            palette[i] = qPremultiply(bitmap.PaletteEntry(i));
+        if (!source.hasAlphaChannel())
+            for (std::uint32_t& entry : palette)
+                entry |= 0xFF000000u;
+        DrawRows(source, [&palette](const std::uint8_t* line, int x) { return palette[line[x]]; }, area, drawn,
+                 view_);
+        break;
+    }
+    case QImage::Format_ARGB32:
+        DrawRows(
+            source,
+            [](const std::uint8_t* line, int x) {
+                return std::uint32_t(qPremultiply(reinterpret_cast<const std::uint32_t*>(line)[x]));
+            },
+            area, drawn, view_);
+        break;
+    default:
+        // Byte commands may leave any value in the unused fourth byte.
+        DrawRows(
+            source,
+            [](const std::uint8_t* line, int x) {
+                return reinterpret_cast<const std::uint32_t*>(line)[x] | 0xFF000000u;
+            },
+            area, drawn, view_);
+        break;
+    }
+}
+
+void TImage::paintEvent(QPaintEvent* event)
+{
+    const TBitmap& bitmap = *std::as_const(picture_).Bitmap();
+    if (bitmap.Empty()) {
+        view_ = QImage();
+        viewValid_ = false;
         return;
     }
-    const QImage& image = Drawable();
+    const QRect drawn = DrawnRect() & rect();
+    const QRect wanted = event->rect() & drawn;
+    if (wanted.isEmpty())
+        return;
+    if (!viewValid_ || viewKey_ != bitmap.ChangeKey() || viewSize_ != size() || viewStretch_ != stretch_ ||
+        !viewRect_.contains(wanted))
+        Render((visibleRegion().boundingRect() | wanted) & drawn);
     QPainter painter(this);
-    if (stretch_) {
-        // Enlarged views show each pixel as a sharp block; reduced ones smooth.
-        const bool reduced = width() < image.width() || height() < image.height();
-        painter.setRenderHint(QPainter::SmoothPixmapTransform, reduced);
-        painter.drawImage(rect(), image);
-    } else {
-        painter.drawImage(0, 0, image);
-    }
+    painter.drawImage(viewRect_.topLeft(), view_);
 }
 
 void TImage::mouseMoveEvent(QMouseEvent* event)

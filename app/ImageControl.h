@@ -5,6 +5,9 @@
 #include "image/Graphics.h"
 
 #include <QImage>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
 #include <QWidget>
 
 class TImage : public QWidget {
@@ -24,6 +27,11 @@ public:
     bool Stretch() const { return stretch_; }
     void SetStretch(bool on);
 
+    // The bitmap pixel drawn at a position of the control (the top-left one
+    // of those averaged into a reduced view's pixel). Positions where no
+    // pixel is drawn give a point outside the bitmap.
+    QPoint BitmapPoint(QPoint at) const;
+
 signals:
     // The pointer moved over the control; X and Y in the control's pixels.
     void MouseMove(Qt::KeyboardModifiers Shift, int X, int Y);
@@ -34,14 +42,21 @@ protected:
 
 private:
     void PictureChanged();
-    const QImage& Drawable();
+    // Where the picture is drawn in the control.
+    QRect DrawnRect() const;
+    // Makes view_ hold the drawn pixels of area (control coordinates).
+    void Render(const QRect& area);
 
     TPicture picture_;
     bool autoSize_ = false;
     bool stretch_ = false;
-    // A drawable copy of an 8-bit or alpha picture, remade only when the
-    // bitmap's pixels changed (32-bit pictures without alpha are drawn as
-    // they are).
-    QImage drawable_;
-    qint64 drawableKey_ = 0;
+    // The drawn pixels of the visible part of the control, remade only when
+    // the bitmap's pixels, the control's size or the stretch changed, or a
+    // paint reaches past it.
+    QImage view_;
+    QRect viewRect_;
+    QSize viewSize_;
+    qint64 viewKey_ = 0;
+    bool viewStretch_ = false;
+    bool viewValid_ = false;
 };

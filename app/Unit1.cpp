@@ -9,7 +9,34 @@
 #include "image/Operations.h"
 #include "ui_Unit1.h"
 
+#include <QLineEdit>
+#include <QWidget>
+
+#include <algorithm>
+
 TForm1* Form1 = nullptr;
+
+namespace {
+
+// The zoom box's texts and the display size each names, in percent of the
+// bitmap's size; 0 for any other text.
+int ZoomPercent(const QString& text)
+{
+    static const struct {
+        const char* text;
+        int percent;
+    } table[] = {{"25%", 25}, {"50%", 50}, {"75%", 75}, {"100%", 100}, {"150%", 150}, {"200%", 200}};
+    for (const auto& row : table)
+        if (text == QLatin1String(row.text))
+            return row.percent;
+    return 0;
+}
+
+// A side of the zoomed view, truncated toward zero and kept to what a
+// widget can be.
+int Zoomed(int side, int percent) { return int(std::min<qint64>(qint64(side) * percent / 100, QWIDGETSIZE_MAX)); }
+
+} // namespace
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::TForm1>())
 {
@@ -17,6 +44,10 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::T
     // The client area below the menu is 688 x 424, the status bar included.
     resize(688, ui->MainMenu1->sizeHint().height() + 424);
     move(225, 216);
+    // The form binds the zoom box's activation, which Qt emits only for
+    // texts in the list; a typed text of any other kind reaches the handler
+    // when Enter confirms it.
+    connect(ui->ComboBox1->lineEdit(), &QLineEdit::returnPressed, this, &TForm1::ComboBox1Change);
 }
 
 TForm1::~TForm1() = default;
@@ -51,8 +82,15 @@ void TForm1::Help1Click()
 void TForm1::Image1MouseMove(Qt::KeyboardModifiers Shift, int X, int Y)
 {
     (void)Shift;
-    (void)X;
-    (void)Y;
+    Application->Protect([this, X, Y] {
+        // The bitmap pixel drawn under the pointer; where none is drawn the
+        // position is still shown and the value left blank.
+        const QPoint at = ui->Image1->BitmapPoint(QPoint(X, Y));
+        ui->StatusPanel0->setText(QStringLiteral("X=") + QString::number(at.x()));
+        ui->StatusPanel1->setText(QStringLiteral("Y=") + QString::number(at.y()));
+        const TColor colour = ui->Image1->Canvas()->Pixels(at.x(), at.y());
+        ui->Label1->setText(colour == clNone ? QString() : QString::number(GetRValue(colour)));
+    });
 }
 
 void TForm1::Complement1Click()
@@ -71,7 +109,20 @@ void TForm1::EdgeDetection1Click()
     });
 }
 
-void TForm1::ComboBox1Change() {}
+void TForm1::ComboBox1Change()
+{
+    Application->Protect([this] {
+        int percent = ZoomPercent(ui->ComboBox1->currentText());
+        if (percent == 0) {
+            percent = 100;
+            ui->ComboBox1->setCurrentText(QStringLiteral("100%"));
+        }
+        const TBitmap* bitmap = ui->Image1->Picture()->Bitmap();
+        ui->Image1->SetAutoSize(false);
+        ui->Image1->SetStretch(true);
+        ui->Image1->resize(Zoomed(bitmap->Width(), percent), Zoomed(bitmap->Height(), percent));
+    });
+}
 
 void TForm1::FlipRotate1Click()
 {
