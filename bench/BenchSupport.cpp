@@ -95,7 +95,11 @@ void RegisterRow(std::size_t index, const Row& row)
             ->Repetitions(kRepetitions);
     };
     add(Key(index, "ours"), row.ours);
+    if (row.reference)
+        add(Key(index, "reference"), row.reference);
     const std::size_t bytes = row.bytes;
+    if (bytes == 0)
+        return;
     add(Key(index, "memcpy"), [bytes](benchmark::State& state) {
         std::unique_ptr<std::uint8_t[]> from(new std::uint8_t[bytes]);
         std::unique_ptr<std::uint8_t[]> to(new std::uint8_t[bytes]);
@@ -107,8 +111,6 @@ void RegisterRow(std::size_t index, const Row& row)
             benchmark::ClobberMemory();
         }
     });
-    if (row.reference)
-        add(Key(index, "reference"), row.reference);
 }
 
 std::string Cell(double value, const char* format)
@@ -222,7 +224,7 @@ int RunAndPrintTable(int argc, char** argv)
 
     std::printf("\nMachine: %s, %u cores; one thread; times in ms per command, fastest of %d repetitions.\n\n",
                 CpuName().c_str(), std::max(1u, std::thread::hardware_concurrency()), kRepetitions);
-    const int widths[] = {14, 13, 8, 8, 8, 23, 8, 6, 7, 7, 6};
+    const int widths[] = {30, 20, 8, 8, 8, 23, 8, 6, 7, 7, 6};
     const auto print = [&](const std::vector<std::string>& cells) {
         std::string line = "|";
         for (std::size_t c = 0; c < cells.size(); ++c)
@@ -259,6 +261,7 @@ int RunAndPrintTable(int argc, char** argv)
         judge(row.maxTimesMemcpy > 0 && copy.seen, timesMemcpy <= row.maxTimesMemcpy);
         judge(row.maxTimesReference > 0 && ref.seen, timesRef <= row.maxTimesReference);
         judge(bool(row.peak) && row.peakLimit > 0, peaks[i] <= row.peakLimit);
+        judge(row.maxMilliseconds > 0, ours.best <= row.maxMilliseconds);
         print({row.command, row.picture, Cell(ours.best, "%.2f"), copy.seen ? Cell(copy.best, "%.2f") : "-",
                copy.seen ? Cell(timesMemcpy, "%.2f") : "-", ref.seen ? row.referenceName : "-",
                ref.seen ? Cell(ref.best, "%.2f") : "-", ref.seen ? Cell(timesRef, "%.2f") : "-",

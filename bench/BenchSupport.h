@@ -37,7 +37,7 @@ struct Row {
     std::string command; // "Edge detection"
     std::string picture; // "8192² 8-bit"
     // The bytes a memcpy moves for the baseline column; usually the
-    // picture's size.
+    // picture's size. 0: no baseline column.
     std::size_t bytes = 0;
     // One iteration runs the command once; set-up goes before the loop.
     std::function<void(benchmark::State&)> ours;
@@ -50,6 +50,9 @@ struct Row {
     // Targets as ratios of our time to the baseline's; 0: none.
     double maxTimesMemcpy = 0;
     double maxTimesReference = 0;
+    // A target in milliseconds per command, for rows whose limit is a
+    // frame or a reaction time rather than the memory's speed; 0: none.
+    double maxMilliseconds = 0;
 };
 
 void AddRow(Row row);
