@@ -1,6 +1,8 @@
 # make run    installs missing packages, builds the workbench (Release) and starts it
 # make test   the same set-up, then the whole test suite, headless
-# make bench  the benchmarks, printed as one table
+# make bench  the benchmarks, printed as one table (BENCH_FILTER='^row(0|1)/'
+#             picks rows by a regular expression)
+# make screenshot  the main window rendered offscreen into docs/screenshot.png
 # make check  the whole test suite again, built with clang's address and
 #             undefined-behaviour sanitizers (build-check)
 # make fuzz   the picture fuzzer (build-fuzz), run for FUZZ_SECONDS
@@ -9,7 +11,7 @@ BENCH_DIR ?= build-bench
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build run test bench check fuzz install clean
+.PHONY: all deps build run test bench screenshot check fuzz install clean
 
 all: build
 
@@ -37,7 +39,10 @@ bench:
 	cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DIMAGEBENCH_WERROR=ON \
 	  -DIMAGEBENCH_BENCH=ON -DIMAGEBENCH_TESTS=OFF $(CMAKE_FLAGS)
 	cmake --build $(BENCH_DIR) -j $(JOBS) --target imagebench_bench
-	$(BENCH_DIR)/bench/imagebench_bench $(BENCH_FLAGS)
+	$(BENCH_DIR)/bench/imagebench_bench $(if $(BENCH_FILTER),'--benchmark_filter=$(BENCH_FILTER)') $(BENCH_FLAGS)
+
+screenshot: build
+	BUILD_DIR=$(BUILD_DIR) scripts/screenshot.sh
 
 # A second build of everything with AddressSanitizer and UndefinedBehavior-
 # Sanitizer; any report fails the test that caused it. Qt's and the system
