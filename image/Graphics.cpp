@@ -36,32 +36,34 @@ void PadPalette(QImage& image)
     image.setColorTable(table);
 }
 
-bool AllGrey(const QImage& image)
+bool RowIsGrey(const std::uint32_t* p, int w)
 {
-    const int w = image.width();
-    for (int y = 0; y < image.height(); ++y) {
-        const auto* p = reinterpret_cast<const std::uint32_t*>(image.constScanLine(y));
-        std::uint32_t differs = 0;
-        for (int x = 0; x < w; ++x) {
-            const std::uint32_t v = p[x];
-            differs |= ((v >> 16) ^ v) & 0xFF;
-            differs |= ((v >> 8) ^ v) & 0xFF;
-        }
-        if (differs)
-            return false;
+    std::uint32_t differs = 0;
+    for (int x = 0; x < w; ++x) {
+        const std::uint32_t v = p[x];
+        differs |= ((v >> 16) ^ v) & 0xFF;
+        differs |= ((v >> 8) ^ v) & 0xFF;
     }
-    return true;
+    return differs == 0;
 }
 
-// The grey levels of an all-grey 32-bit image as bytes under the grey ramp.
-QImage GreyTo8bit(const QImage& image)
+// The grey levels of an all-grey 32-bit image as bytes under the grey ramp;
+// a null image (and *grey false) as soon as one pixel is not grey. Each row
+// is checked, then converted while it is still in the cache, so that the
+// picture is read from memory once.
+QImage GreyTo8bit(const QImage& image, bool* grey)
 {
+    *grey = true;
     QImage out = Indexed8WithGreyRamp(image.width(), image.height());
     if (out.isNull())
         return out;
     const int w = image.width();
     for (int y = 0; y < image.height(); ++y) {
         const auto* src = reinterpret_cast<const std::uint32_t*>(image.constScanLine(y));
+        if (!RowIsGrey(src, w)) {
+            *grey = false;
+            return {};
+        }
         std::uint8_t* dst = out.scanLine(y);
         for (int x = 0; x < w; ++x)
             dst[x] = std::uint8_t(src[x]);
@@ -131,10 +133,20 @@ void TBitmap::SetPixelFormat(TPixelFormat format)
     if (image_.isNull() || format == pfDevice || format == PixelFormat())
         return;
     QImage converted;
-    if (format == pf8bit)
-        converted = AllGrey(image_) ? GreyTo8bit(image_) : image_.convertToFormat(QImage::Format_Indexed8);
-    else
+    if (format == pf8bit) {
+        bool grey = false;
+        converted = GreyTo8bit(image_, &grey);
+        if (!grey)
+            converted = image_.convertToFormat(QImage::Format_Indexed8);
+    } else {
         converted = image_.convertToFormat(image_.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    }
+    // Qt returns a null image when the new pixels do not fit in memory; the
+    // picture must then stay as it was.
+    if (converted.isNull())
+        throw Exception(QStringLiteral("There is not enough memory to convert a picture of %1 × %2 pixels.")
+                            .arg(Width())
+                            .arg(Height()));
     SetImage(converted);
 }
 
