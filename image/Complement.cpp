@@ -5,6 +5,10 @@
 
 void Complement(TBitmap& bitmap)
 {
+    if (IsPalettePicture(bitmap)) {
+        ComplementPalette(bitmap);
+        return;
+    }
     const int width = bitmap.Width();
     const int height = bitmap.Height();
     if (bitmap.BytesPerPixel() == 1) {

@@ -67,6 +67,8 @@ void KeepAlpha(const std::uint8_t* __restrict before, std::uint8_t* __restrict o
 
 void EdgeDetect(TBitmap& bitmap)
 {
+    if (IsPalettePicture(bitmap))
+        bitmap.SetPixelFormat(pf32bit);
     if (bitmap.Empty())
         return;
     const int width = bitmap.Width();

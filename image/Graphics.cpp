@@ -13,6 +13,16 @@ namespace {
 
 QString Shown(const QString& fileName) { return QDir::toNativeSeparators(fileName); }
 
+// A reason as a sentence ending in a full stop, with the words of the layer
+// below (Qt's reader, the file system) kept in brackets.
+QString Because(const QString& reason, const QString& detail)
+{
+    QString words = detail.trimmed();
+    while (words.endsWith(QLatin1Char('.')))
+        words.chop(1);
+    return words.isEmpty() ? reason + QLatin1Char('.') : QStringLiteral("%1 (%2).").arg(reason, words);
+}
+
 QImage Indexed8WithGreyRamp(int width, int height)
 {
     QImage out(width, height, QImage::Format_Indexed8);
@@ -78,7 +88,7 @@ QString WriteFailure(const QFileDevice& file)
 {
     const QString text = file.errorString();
     if (!text.isEmpty() && text != QFile().errorString())
-        return text;
+        return Because(QStringLiteral("the file could not be written"), text);
     if (file.error() == QFileDevice::ResourceError)
         return QStringLiteral("there is no room left on the disk.");
     return QStringLiteral("the file could not be written completely (the disk may be full, or the file larger "
@@ -153,6 +163,12 @@ void TBitmap::SetPixelFormat(TPixelFormat format)
 std::uint8_t* TBitmap::ScanLine(int y)
 {
     Q_ASSERT(unsigned(y) < unsigned(Height()));
+    Detach();
+    return image_.scanLine(y);
+}
+
+void TBitmap::Detach()
+{
     if (!image_.isDetached()) {
         // The pixels are still shared with a copy (Assign): take our own
         // before the first write. QImage would turn itself null if that copy
@@ -164,7 +180,16 @@ std::uint8_t* TBitmap::ScanLine(int y)
                                 .arg(Height()));
         image_ = std::move(own);
     }
-    return image_.scanLine(y);
+}
+
+void TBitmap::SetPalette(const QRgb (&palette)[256])
+{
+    if (image_.format() != QImage::Format_Indexed8)
+        return;
+    Detach();
+    image_.setColorTable(QList<QRgb>(palette, palette + 256));
+    ReadPalette();
+    Changed();
 }
 
 const std::uint8_t* TBitmap::ScanLine(int y) const
@@ -179,6 +204,7 @@ void TBitmap::Assign(const TBitmap& source)
         return;
     image_ = source.image_;
     std::memcpy(palette_, source.palette_, sizeof palette_);
+    greyRamp_ = source.greyRamp_;
     std::memcpy(slotColour_, source.slotColour_, sizeof slotColour_);
     std::memcpy(slotIndex_, source.slotIndex_, sizeof slotIndex_);
     Changed();
@@ -240,11 +266,14 @@ void TBitmap::ReadPalette()
 {
     std::memset(palette_, 0, sizeof palette_);
     std::memset(slotIndex_, -1, sizeof slotIndex_);
+    greyRamp_ = false;
     if (image_.format() != QImage::Format_Indexed8)
         return;
     const QList<QRgb> table = image_.colorTable();
+    greyRamp_ = table.size() == 256;
     for (int i = 0; i < 256 && i < table.size(); ++i) {
         palette_[i] = table[i];
+        greyRamp_ = greyRamp_ && table[i] == qRgb(i, i, i);
         const QRgb key = table[i] & 0xFFFFFF;
         std::uint32_t slot = SlotOf(key);
         while (slotIndex_[slot] >= 0 && slotColour_[slot] != key)
@@ -302,7 +331,7 @@ void TPicture::LoadFromFile(const QString& fileName)
         // cannot open; the file's own error names the cause.
         QFile file(fileName);
         if (!file.open(QIODevice::ReadOnly))
-            throw fail(file.errorString());
+            throw fail(Because(QStringLiteral("the file cannot be read"), file.errorString()));
     }
     QImageReader reader(fileName);
     reader.setAllocationLimit(int(kMaxDecodedBytes >> 20)); // in MiB
@@ -314,7 +343,8 @@ void TPicture::LoadFromFile(const QString& fileName)
 
     QImage image;
     if (!reader.read(&image) || image.isNull())
-        throw fail(reader.errorString());
+        throw fail(Because(QStringLiteral("the file is damaged or is not a picture this program can read"),
+                           reader.errorString()));
     const QImage normalized = TBitmap::Normalized(image);
     if (normalized.isNull())
         throw fail(QStringLiteral("there is not enough memory for a picture of %1 × %2 pixels.")
@@ -338,12 +368,14 @@ void TPicture::SaveToFile(const QString& fileName) const
 
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
-        throw fail(file.errorString());
+        throw fail(Because(QStringLiteral("the file cannot be written"), file.errorString()));
     QImageWriter writer(&file, kind);
     if (!writer.write(bitmap_.Image())) {
         // A write the disk refused (full, over a size limit) reaches the
         // writer only as "Unknown error"; the file knows the real reason.
-        QString reason = file.error() != QFileDevice::NoError ? WriteFailure(file) : writer.errorString();
+        QString reason = file.error() != QFileDevice::NoError
+                             ? WriteFailure(file)
+                             : Because(QStringLiteral("the picture could not be written"), writer.errorString());
         if (file.error() == QFileDevice::NoError && writer.error() == QImageWriter::UnknownError)
             reason = QStringLiteral("the %1 writer could not write the picture.").arg(QString::fromLatin1(kind));
         file.cancelWriting();

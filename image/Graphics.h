@@ -104,6 +104,13 @@ public:
 
     // Palette access for 8-bit bitmaps (256 entries).
     QRgb PaletteEntry(int index) const { return palette_[index & 0xFF]; }
+    // Replaces the 256 palette entries of an 8-bit bitmap (the pixel bytes
+    // stay); does nothing on other bitmaps. Throws Exception when there is
+    // not enough memory to stop sharing the pixels with a copy.
+    void SetPalette(const QRgb (&palette)[256]);
+    // True for 8-bit bitmaps whose palette is the grey ramp (entry i is the
+    // opaque grey of level i), where a byte is its grey level.
+    bool HasGreyRamp() const { return greyRamp_; }
 
     // Called after Assign, SetPixelFormat and SetImage.
     std::function<void()> OnChange;
@@ -115,6 +122,7 @@ public:
 private:
     friend class TCanvas;
     void Changed();
+    void Detach();
     void ReadPalette();
     int PaletteIndex(QRgb rgb) const;
 
@@ -123,6 +131,7 @@ private:
     // its first palette index, so that writing a colour the palette holds
     // never searches it.
     QRgb palette_[256] = {};
+    bool greyRamp_ = false;
     static constexpr int kSlots = 1024;
     QRgb slotColour_[kSlots] = {};
     std::int16_t slotIndex_[kSlots] = {};

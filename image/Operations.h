@@ -4,14 +4,25 @@
 
 class TBitmap;
 
-// Every colour value v becomes 255 - v: each byte of an 8-bit bitmap, each
-// colour channel of a 32-bit one (alpha is left alone).
+// Every colour value v becomes 255 - v: each byte of an 8-bit grey bitmap,
+// each colour channel of a 32-bit one (alpha is left alone), each palette
+// entry's colour of a palette picture (ComplementPalette).
 void Complement(TBitmap& bitmap);
 
 // The clamped response of the 3 x 3 Laplacian (centre +8, neighbours -1),
 // neighbours wrapping around the picture's edges as on a torus. 32-bit
-// bitmaps are filtered channel by channel; alpha is left alone.
+// bitmaps are filtered channel by channel; alpha is left alone. A palette
+// picture is first converted to 32-bit colour, since its bytes are not
+// levels and the filtered colours would not fit its palette.
 void EdgeDetect(TBitmap& bitmap);
+
+// An 8-bit bitmap whose palette is not the grey ramp: its bytes are palette
+// indices, not levels.
+bool IsPalettePicture(const TBitmap& bitmap);
+
+// Inverts the colour of every palette entry (alpha kept); the pixel bytes
+// stay, so doing it twice restores the palette bit for bit.
+void ComplementPalette(TBitmap& bitmap);
 
 // Column x becomes column Width - 1 - x, rows in place, through a temporary
 // bitmap assigned back (so bitmap's change notification fires).
