@@ -1,16 +1,43 @@
 #include "Application.h"
 
+#include "image/Graphics.h"
+
 #include <QMessageBox>
+#include <QProxyStyle>
+#include <QStyleFactory>
 
 #include <exception>
+#include <new>
 
 TApplication* Application = nullptr;
 
+namespace {
+
+// The platform's style, except that a press of Alt alone activates the menu
+// bar everywhere, as it does on Windows: captions carry no mnemonic letters,
+// so this and F10 are the keyboard's way into the menus.
+class TMenuKeyStyle : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override
+    {
+        if (hint == SH_MenuBar_AltKeyNavigation)
+            return 1;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+} // namespace
+
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
+    // No display name: the platform would append it to every window title,
+    // which must read exactly as the forms say. Message boxes name the
+    // application themselves.
     setApplicationName(QStringLiteral("imagebench"));
-    setApplicationDisplayName(QStringLiteral("imagebench"));
     setDesktopFileName(QStringLiteral("imagebench"));
+    setStyle(new TMenuKeyStyle(QStyleFactory::create(style()->name())));
     Application = this;
 }
 
@@ -31,14 +58,48 @@ int TApplication::Run()
     return exec();
 }
 
-void TApplication::Protect(const std::function<void()>& command) noexcept
+QString ExceptionMessage()
 {
     try {
-        command();
+        throw;
+    } catch (const Exception& error) {
+        return error.Message();
+    } catch (const std::bad_alloc&) {
+        return QStringLiteral("There is not enough memory to finish this operation.");
     } catch (const std::exception& error) {
-        ShowException(QString::fromUtf8(error.what()));
+        const QString what = QString::fromUtf8(error.what()).trimmed();
+        if (what.isEmpty())
+            return QStringLiteral("The operation stopped because of an unexpected error.");
+        return QStringLiteral("The operation stopped because of an unexpected error (%1).").arg(what);
     } catch (...) {
-        ShowException(QString());
+        return QStringLiteral("The operation stopped because of an unexpected error of an unknown kind.");
+    }
+}
+
+void TApplication::Protect(const std::function<void()>& command, bool busy) noexcept
+{
+    // The wait cursor goes back before any message shows, so that the
+    // message box is answered with the normal pointer.
+    struct WaitCursor {
+        bool on;
+        explicit WaitCursor(bool show) : on(show)
+        {
+            if (on)
+                QApplication::setOverrideCursor(Qt::WaitCursor);
+        }
+        void Restore()
+        {
+            if (on)
+                QApplication::restoreOverrideCursor();
+            on = false;
+        }
+        ~WaitCursor() { Restore(); }
+    } cursor(busy);
+    try {
+        command();
+    } catch (...) {
+        cursor.Restore();
+        ShowException(ExceptionMessage());
     }
 }
 
@@ -48,7 +109,7 @@ void TApplication::ShowException(const QString& message)
         ExceptionDisplay(message);
         return;
     }
-    QMessageBox box(QMessageBox::Critical, applicationDisplayName(), message, QMessageBox::Ok, activeWindow());
+    QMessageBox box(QMessageBox::Critical, applicationName(), message, QMessageBox::Ok, activeWindow());
     box.setObjectName(QStringLiteral("ExceptionMessage"));
     box.exec();
 }
@@ -59,10 +120,8 @@ bool TApplication::notify(QObject* receiver, QEvent* event)
     // an event is delivered (out of memory while painting, say).
     try {
         return QApplication::notify(receiver, event);
-    } catch (const std::exception& error) {
-        ShowException(QString::fromUtf8(error.what()));
     } catch (...) {
-        ShowException(QString());
+        ShowException(ExceptionMessage());
     }
     return false;
 }

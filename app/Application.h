@@ -29,8 +29,9 @@ public:
     int Run();
 
     // Runs one command; whatever it throws is shown by ShowException and the
-    // program goes on.
-    void Protect(const std::function<void()>& command) noexcept;
+    // program goes on. While a busy command runs the wait cursor shows; it
+    // goes back when the command ends, also when it fails.
+    void Protect(const std::function<void()>& command, bool busy = true) noexcept;
 
     // The standard exception display: a message box with the message.
     void ShowException(const QString& message);
@@ -44,6 +45,12 @@ public:
 private:
     std::vector<std::unique_ptr<QWidget>> forms_;
 };
+
+// The message of the exception being handled, as a full sentence for the
+// user: the text of the picture layer's exceptions, a plain statement for a
+// failed allocation, a readable sentence for any other kind. Call only inside
+// a catch block.
+QString ExceptionMessage();
 
 // The one application object of the process.
 extern TApplication* Application;

@@ -3,9 +3,11 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QRegion>
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -60,8 +62,11 @@ void DrawRow(const QImage& source, const Fetch& fetch, int y0, int y1, const int
     }
 }
 
+// Draws the control pixels of area into view, whose top-left pixel is the
+// control pixel origin.
 template <class Fetch>
-void DrawRows(const QImage& source, const Fetch& fetch, const QRect& area, const QRect& drawn, QImage& view)
+void DrawRows(const QImage& source, const Fetch& fetch, const QRect& area, const QRect& drawn, QImage& view,
+              QPoint origin)
 {
     const int w = area.width();
     std::vector<int> x0(static_cast<size_t>(w)), x1(static_cast<size_t>(w));
@@ -73,7 +78,8 @@ void DrawRows(const QImage& source, const Fetch& fetch, const QRect& area, const
         int y0 = 0, y1 = 0;
         Spans(area.top() - drawn.top() + row, 1, source.height(), drawn.height(), &y0, &y1);
         DrawRow(source, fetch, y0, y1, x0.data(), x1.data(), w, single,
-                reinterpret_cast<std::uint32_t*>(view.scanLine(row)));
+                reinterpret_cast<std::uint32_t*>(view.scanLine(area.top() - origin.y() + row)) +
+                    (area.left() - origin.x()));
     }
 }
 
@@ -126,18 +132,45 @@ QRect TImage::DrawnRect() const
 
 void TImage::Render(const QRect& area)
 {
-    // Read through the const bitmap: a non-const row access would change
-    // the very key the view is checked against.
     const TBitmap& bitmap = *picture_.Bitmap();
-    const QImage& source = bitmap.Image();
     viewKey_ = bitmap.ChangeKey();
     viewSize_ = size();
     viewStretch_ = stretch_;
     viewValid_ = true;
-    view_ = QImage(area.size(), source.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    view_ = QImage(area.size(),
+                   bitmap.Image().hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
     viewRect_ = view_.isNull() ? QRect() : area;
-    if (view_.isNull())
+    if (!view_.isNull())
+        Draw(area, view_, area.topLeft());
+}
+
+void TImage::Extend(const QRect& area)
+{
+    // Scrolling brings a strip into view: the pixels still in sight come
+    // from the view as it is, only the strip is drawn.
+    QImage next(area.size(), view_.format());
+    if (next.isNull()) {
+        Render(area);
         return;
+    }
+    const QRect kept = viewRect_ & area;
+    const qsizetype keptBytes = qsizetype(kept.width()) * 4;
+    for (int y = kept.top(); y <= kept.bottom() && keptBytes > 0; ++y)
+        std::memcpy(next.scanLine(y - area.top()) + (kept.left() - area.left()) * 4,
+                    view_.constScanLine(y - viewRect_.top()) + (kept.left() - viewRect_.left()) * 4,
+                    size_t(keptBytes));
+    for (const QRect& part : QRegion(area) - QRegion(kept))
+        Draw(part, next, area.topLeft());
+    view_ = std::move(next);
+    viewRect_ = area;
+}
+
+void TImage::Draw(const QRect& area, QImage& view, QPoint origin) const
+{
+    // Read through the const bitmap: a non-const row access would change
+    // the very key the view is checked against.
+    const TBitmap& bitmap = *picture_.Bitmap();
+    const QImage& source = bitmap.Image();
     const QRect drawn = DrawnRect();
     switch (source.format()) {
     case QImage::Format_Indexed8: {
@@ -147,8 +180,8 @@ void TImage::Render(const QRect& area)
         if (!source.hasAlphaChannel())
             for (std::uint32_t& entry : palette)
                 entry |= 0xFF000000u;
-        DrawRows(source, [&palette](const std::uint8_t* line, int x) { return palette[line[x]]; }, area, drawn,
-                 view_);
+        DrawRows(source, [&palette](const std::uint8_t* line, int x) { return palette[line[x]]; }, area, drawn, view,
+                 origin);
         break;
     }
     case QImage::Format_ARGB32:
@@ -157,7 +190,7 @@ void TImage::Render(const QRect& area)
             [](const std::uint8_t* line, int x) {
                 return std::uint32_t(qPremultiply(reinterpret_cast<const std::uint32_t*>(line)[x]));
             },
-            area, drawn, view_);
+            area, drawn, view, origin);
         break;
     default:
         // Byte commands may leave any value in the unused fourth byte.
@@ -166,7 +199,7 @@ void TImage::Render(const QRect& area)
             [](const std::uint8_t* line, int x) {
                 return reinterpret_cast<const std::uint32_t*>(line)[x] | 0xFF000000u;
             },
-            area, drawn, view_);
+            area, drawn, view, origin);
         break;
     }
 }
@@ -183,9 +216,12 @@ void TImage::paintEvent(QPaintEvent* event)
     const QRect wanted = event->rect() & drawn;
     if (wanted.isEmpty())
         return;
+    const QRect visible = (visibleRegion().boundingRect() | wanted) & drawn;
     if (!viewValid_ || viewKey_ != bitmap.ChangeKey() || viewSize_ != size() || viewStretch_ != stretch_ ||
-        !viewRect_.contains(wanted))
-        Render((visibleRegion().boundingRect() | wanted) & drawn);
+        viewRect_.isEmpty())
+        Render(visible);
+    else if (!viewRect_.contains(wanted))
+        Extend(visible);
     QPainter painter(this);
     painter.drawImage(viewRect_.topLeft(), view_);
 }

@@ -46,13 +46,19 @@ private:
     QRect DrawnRect() const;
     // Makes view_ hold the drawn pixels of area (control coordinates).
     void Render(const QRect& area);
+    // The same for a view that is still current but covers another part of
+    // the control (after scrolling): only the pixels it lacks are drawn.
+    void Extend(const QRect& area);
+    // Draws the control pixels of area into view, whose top-left pixel is the
+    // control pixel origin.
+    void Draw(const QRect& area, QImage& view, QPoint origin) const;
 
     TPicture picture_;
     bool autoSize_ = false;
     bool stretch_ = false;
     // The drawn pixels of the visible part of the control, remade only when
-    // the bitmap's pixels, the control's size or the stretch changed, or a
-    // paint reaches past it.
+    // the bitmap's pixels, the control's size or the stretch changed; a paint
+    // that reaches past it (scrolling) draws only what it lacks.
     QImage view_;
     QRect viewRect_;
     QSize viewSize_;

@@ -1,23 +1,73 @@
 #include "PictureDialogs.h"
 
+#include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
+#include <QMap>
+#include <QMimeDatabase>
+#include <QRegularExpression>
 #include <QStringList>
 
-QString PictureFilter(bool saving)
+#include <algorithm>
+
+namespace {
+
+const QString kAllFiles = QStringLiteral("All files (*)");
+
+// The extensions of each picture kind, the kind named by its file type so
+// that "jpg" and "jpeg" (or "tif" and "tiff") make one kind.
+QMap<QString, QStringList> Kinds(bool saving)
 {
-    const QList<QByteArray> kinds =
+    const QMimeDatabase types;
+    QMap<QString, QStringList> kinds;
+    const QList<QByteArray> formats =
         saving ? QImageWriter::supportedImageFormats() : QImageReader::supportedImageFormats();
-    QStringList patterns;
-    QStringList filters;
-    for (const QByteArray& kind : kinds) {
-        const QString suffix = QString::fromLatin1(kind).toLower();
-        patterns << QStringLiteral("*.") + suffix;
-        filters << QStringLiteral("%1 (*.%2)").arg(suffix.toUpper(), suffix);
+    for (const QByteArray& format : formats) {
+        const QString suffix = QString::fromLatin1(format).toLower();
+        const QMimeType type = types.mimeTypeForFile(QStringLiteral("x.") + suffix, QMimeDatabase::MatchExtension);
+        const QString kind = type.isValid() && !type.isDefault() ? type.name() : suffix;
+        if (!kinds[kind].contains(suffix))
+            kinds[kind] << suffix;
     }
-    filters.prepend(QStringLiteral("All pictures (%1)").arg(patterns.join(QLatin1Char(' '))));
-    return filters.join(QStringLiteral(";;"));
+    // Shorter, commoner extensions first: "*.jpg *.jpeg".
+    for (QStringList& suffixes : kinds)
+        std::sort(suffixes.begin(), suffixes.end(), [](const QString& a, const QString& b) {
+            return a.size() != b.size() ? a.size() < b.size() : a < b;
+        });
+    return kinds;
+}
+
+} // namespace
+
+QStringList PictureFilters(bool saving)
+{
+    QStringList filters;
+    QStringList all;
+    for (const QStringList& suffixes : Kinds(saving)) {
+        QStringList patterns;
+        for (const QString& suffix : suffixes)
+            patterns << QStringLiteral("*.") + suffix;
+        all << patterns;
+        // Named after its longest extension: JPEG, TIFF, PNG.
+        filters << QStringLiteral("%1 (%2)").arg(suffixes.constLast().toUpper(), patterns.join(QLatin1Char(' ')));
+    }
+    std::sort(filters.begin(), filters.end());
+    std::sort(all.begin(), all.end());
+    filters.prepend(QStringLiteral("All pictures (%1)").arg(all.join(QLatin1Char(' '))));
+    filters << kAllFiles;
+    return filters;
+}
+
+QString WithFilterExtension(const QString& fileName, const QString& filter)
+{
+    if (fileName.isEmpty() || !QFileInfo(fileName).suffix().isEmpty() || fileName.endsWith(QLatin1Char('.')))
+        return fileName;
+    if (filter.startsWith(QStringLiteral("All pictures")) || filter == kAllFiles)
+        return fileName;
+    const QRegularExpressionMatch first = QRegularExpression(QStringLiteral("\\(\\*\\.([^ )]+)")).match(filter);
+    return first.hasMatch() ? fileName + QLatin1Char('.') + first.captured(1) : fileName;
 }
 
 TPictureDialog::TPictureDialog(QWidget* parent, bool saving) : QWidget(parent), saving_(saving)
@@ -33,7 +83,16 @@ bool TPictureDialog::Execute()
         if (!ChooseFileName(chosen))
             return false;
     } else {
-        QFileDialog dialog(window(), QString(), QString(), PictureFilter(saving_));
+        // The user answers the dialog with the normal pointer, even when a
+        // command shows the wait cursor around it.
+        struct Arrow {
+            Arrow() { QApplication::setOverrideCursor(Qt::ArrowCursor); }
+            ~Arrow() { QApplication::restoreOverrideCursor(); }
+        } arrow;
+        QFileDialog dialog(window());
+        dialog.setNameFilters(PictureFilters(saving_));
+        if (!filter_.isEmpty())
+            dialog.selectNameFilter(filter_);
         dialog.setAcceptMode(saving_ ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
         dialog.setFileMode(saving_ ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
         if (!fileName_.isEmpty())
@@ -41,7 +100,8 @@ bool TPictureDialog::Execute()
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return false;
         chosen = dialog.selectedFiles().constFirst();
+        filter_ = dialog.selectedNameFilter();
     }
-    fileName_ = chosen;
+    fileName_ = saving_ ? WithFilterExtension(chosen, filter_) : chosen;
     return true;
 }

@@ -11,9 +11,14 @@ class TPictureDialog : public QWidget {
     Q_OBJECT
 public:
     // Shows the dialog; true when the user confirmed a file, whose name is
-    // then in FileName.
+    // then in FileName. A save dialog gives a name typed without an
+    // extension the extension of the picture kind chosen in the filter.
     bool Execute();
     QString FileName() const { return fileName_; }
+    // The filter chosen last (one of PictureFilter's), offered again at the
+    // next Execute.
+    QString Filter() const { return filter_; }
+    void SetFilter(const QString& filter) { filter_ = filter; }
 
     // Stands in for the real dialog (tests): gets the current file name,
     // returns false to cancel or true with the chosen name.
@@ -25,6 +30,7 @@ protected:
 private:
     bool saving_;
     QString fileName_;
+    QString filter_;
 };
 
 class TOpenPictureDialog : public TPictureDialog {
@@ -39,6 +45,11 @@ public:
     explicit TSavePictureDialog(QWidget* parent = nullptr) : TPictureDialog(parent, true) {}
 };
 
-// "All pictures (*.png *.jpg …)" first, then one filter per picture kind Qt
-// reads (saving: writes).
-QString PictureFilter(bool saving);
+// The dialogs' filters: "All pictures (*.bmp *.gif …)" first, then one per
+// picture kind Qt reads (saving: writes) with all its extensions ("JPEG
+// (*.jpg *.jpeg)"), then "All files (*)".
+QStringList PictureFilters(bool saving);
+
+// The name with the extension of the filter's picture kind when it has none;
+// unchanged when it has one or the filter names no single kind.
+QString WithFilterExtension(const QString& fileName, const QString& filter);

@@ -46,11 +46,16 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::T
     move(225, 216);
     // The form binds the zoom box's activation, which Qt emits only for
     // texts in the list; a typed text of any other kind reaches the handler
-    // when Enter confirms it.
-    connect(ui->ComboBox1->lineEdit(), &QLineEdit::returnPressed, this, &TForm1::ComboBox1Change);
+    // when Enter confirms it or the box loses the focus.
+    connect(ui->ComboBox1->lineEdit(), &QLineEdit::editingFinished, this, &TForm1::ComboBox1Change);
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1()
+{
+    // The zoom box loses the focus while the window goes away; that must not
+    // reach a handler of a window half destroyed.
+    disconnect(ui->ComboBox1->lineEdit(), nullptr, this, nullptr);
+}
 
 void TForm1::Repaint() { repaint(); }
 
@@ -67,6 +72,8 @@ void TForm1::Open1Click()
 void TForm1::Save1Click()
 {
     Application->Protect([this] {
+        if (ui->Image1->Picture()->Bitmap()->Empty())
+            throw Exception(QStringLiteral("There is no picture to save."));
         if (ui->SavePictureDialog1->Execute())
             ui->Image1->Picture()->SaveToFile(ui->SavePictureDialog1->FileName());
     });
@@ -76,7 +83,14 @@ void TForm1::ExitwithoutSaving1Click() { close(); }
 
 void TForm1::Help1Click()
 {
-    Application->Protect([] { HelpDlg->ShowModal(); });
+    Application->Protect([] { HelpDlg->ShowModal(); }, false);
+}
+
+void TForm1::MenuKey1Click()
+{
+    // F10 opens the first menu; the arrows move through the menu bar and its
+    // menus, Enter chooses, Escape leaves.
+    ui->MainMenu1->setActiveAction(ui->File1->menuAction());
 }
 
 void TForm1::Image1MouseMove(Qt::KeyboardModifiers Shift, int X, int Y)
@@ -90,7 +104,7 @@ void TForm1::Image1MouseMove(Qt::KeyboardModifiers Shift, int X, int Y)
         ui->StatusPanel1->setText(QStringLiteral("Y=") + QString::number(at.y()));
         const TColor colour = ui->Image1->Canvas()->Pixels(at.x(), at.y());
         ui->Label1->setText(colour == clNone ? QString() : QString::number(GetRValue(colour)));
-    });
+    }, false);
 }
 
 void TForm1::Complement1Click()

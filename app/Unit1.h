@@ -31,6 +31,7 @@ public slots:
     void Save1Click();
     void ExitwithoutSaving1Click();
     void Help1Click();
+    void MenuKey1Click();
     void Image1MouseMove(Qt::KeyboardModifiers Shift, int X, int Y);
     void Complement1Click();
     void EdgeDetection1Click();

@@ -7,7 +7,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <exception>
 
 int main(int argc, char** argv)
 {
@@ -21,10 +20,8 @@ int main(int argc, char** argv)
         application.CreateForm(Form1);
         application.CreateForm(HelpDlg);
         application.Run();
-    } catch (const std::exception& error) {
-        application.ShowException(QString::fromUtf8(error.what()));
     } catch (...) {
-        application.ShowException(QString());
+        application.ShowException(ExceptionMessage());
     }
     return 0;
 }
