@@ -8,7 +8,8 @@
 
 // A label that, while AutoSize is on, takes the size its text needs whenever
 // the text changes, growing from its top-left corner, so that no text is
-// ever clipped.
+// ever clipped; never smaller than its minimum size (a status panel keeps
+// its declared width and grows only for a longer text).
 class TLabel : public QLabel {
     Q_OBJECT
     Q_PROPERTY(bool AutoSize READ AutoSize WRITE SetAutoSize)
