@@ -2,6 +2,9 @@
 
 #include "image/Graphics.h"
 
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QProxyStyle>
 #include <QStyleFactory>
@@ -13,9 +16,9 @@ TApplication* Application = nullptr;
 
 namespace {
 
-// The platform's style, except that a press of Alt alone activates the menu
-// bar everywhere, as it does on Windows: captions carry no mnemonic letters,
-// so this and F10 are the keyboard's way into the menus.
+// The platform's style without its own handling of a lone Alt, which some
+// platforms and styles have and others lack: TApplication::notify gives the
+// same behaviour everywhere.
 class TMenuKeyStyle : public QProxyStyle {
 public:
     using QProxyStyle::QProxyStyle;
@@ -23,7 +26,7 @@ public:
                   QStyleHintReturn* returnData) const override
     {
         if (hint == SH_MenuBar_AltKeyNavigation)
-            return 1;
+            return 0;
         return QProxyStyle::styleHint(hint, option, widget, returnData);
     }
 };
@@ -114,8 +117,46 @@ void TApplication::ShowException(const QString& message)
     box.exec();
 }
 
+void TApplication::WatchAltKey(const QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::KeyPress: {
+        const auto* key = static_cast<const QKeyEvent*>(event);
+        if (!key->isAutoRepeat())
+            altAlone_ = key->key() == Qt::Key_Alt;
+        break;
+    }
+    case QEvent::KeyRelease: {
+        const auto* key = static_cast<const QKeyEvent*>(event);
+        if (key->key() != Qt::Key_Alt || key->isAutoRepeat() || !altAlone_)
+            break;
+        altAlone_ = false;
+        // Captions carry no mnemonic letters: a lone Alt (like F10) opens
+        // the first menu of the active window's menu bar.
+        QWidget* window = activeWindow();
+        QMenuBar* bar = window && !activePopupWidget() ? window->findChild<QMenuBar*>() : nullptr;
+        if (bar && bar->isVisible())
+            for (QAction* item : bar->actions())
+                if (item->menu() && item->isEnabled() && item->isVisible()) {
+                    bar->setActiveAction(item);
+                    break;
+                }
+        break;
+    }
+    case QEvent::MouseButtonPress:
+    case QEvent::Wheel:
+    case QEvent::WindowDeactivate:
+    case QEvent::ApplicationDeactivate:
+        altAlone_ = false;
+        break;
+    default:
+        break;
+    }
+}
+
 bool TApplication::notify(QObject* receiver, QEvent* event)
 {
+    WatchAltKey(event);
     // Commands run under Protect; this catches what anything else raises while
     // an event is delivered (out of memory while painting, say).
     try {

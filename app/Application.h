@@ -43,7 +43,12 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 
 private:
+    // A press and release of Alt with no other key between them activates
+    // the active window's menu bar.
+    void WatchAltKey(const QEvent* event);
+
     std::vector<std::unique_ptr<QWidget>> forms_;
+    bool altAlone_ = false;
 };
 
 // The message of the exception being handled, as a full sentence for the
