@@ -65,12 +65,19 @@ TEST(PictureLayouts, FilesLoadIntoTheThreeLayouts)
 
 TEST(PictureLayouts, ShortPalettesArePaddedSoEveryByteNamesAColour)
 {
+    QImage twoColours(4, 1, QImage::Format_Indexed8);
+    twoColours.setColorTable({qRgb(255, 0, 0), qRgb(0, 255, 0)});
+    for (int x = 0; x < 4; ++x)
+        twoColours.scanLine(0)[x] = std::uint8_t(x % 2);
     TBitmap bitmap;
-    bitmap.SetImage(Palette(4, 1, {qRgb(255, 0, 0), qRgb(0, 255, 0)}, [](int x, int) { return x % 2; }));
+    bitmap.SetImage(twoColours);
     EXPECT_EQ(bitmap.Image().colorCount(), 256);
-    Complement(bitmap); // bytes 0 and 1 become 255 and 254
-    EXPECT_EQ(bitmap.Canvas()->Pixels(0, 0), clBlack);
-    EXPECT_EQ(bitmap.Canvas()->Pixels(1, 0), clBlack);
+    EXPECT_EQ(bitmap.PaletteEntry(255), qRgb(0, 0, 0));
+    // A palette picture's complement is the negative of its colours, not of
+    // its bytes (which would name padding entries, all black).
+    Complement(bitmap);
+    EXPECT_EQ(bitmap.Canvas()->Pixels(0, 0), RGB(0, 255, 255));
+    EXPECT_EQ(bitmap.Canvas()->Pixels(1, 0), RGB(255, 0, 255));
 }
 
 TEST(PixelFormat, GreyPicturesGetTheGreyRamp)
