@@ -87,8 +87,13 @@ void TApplication::Protect(const std::function<void()>& command, bool busy) noex
         bool on;
         explicit WaitCursor(bool show) : on(show)
         {
-            if (on)
-                QApplication::setOverrideCursor(Qt::WaitCursor);
+            if (!on)
+                return;
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            // The window shows its current state before a long command: a
+            // menu closed just now is gone from it, not left painted on it.
+            if (QWidget* window = QApplication::activeWindow())
+                window->repaint();
         }
         void Restore()
         {

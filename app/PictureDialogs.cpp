@@ -60,14 +60,20 @@ QStringList PictureFilters(bool saving)
     return filters;
 }
 
+QString FilterExtension(const QString& filter)
+{
+    if (filter.startsWith(QStringLiteral("All pictures")) || filter == kAllFiles)
+        return {};
+    const QRegularExpressionMatch first = QRegularExpression(QStringLiteral("\\(\\*\\.([^ )]+)")).match(filter);
+    return first.hasMatch() ? first.captured(1) : QString();
+}
+
 QString WithFilterExtension(const QString& fileName, const QString& filter)
 {
     if (fileName.isEmpty() || !QFileInfo(fileName).suffix().isEmpty() || fileName.endsWith(QLatin1Char('.')))
         return fileName;
-    if (filter.startsWith(QStringLiteral("All pictures")) || filter == kAllFiles)
-        return fileName;
-    const QRegularExpressionMatch first = QRegularExpression(QStringLiteral("\\(\\*\\.([^ )]+)")).match(filter);
-    return first.hasMatch() ? fileName + QLatin1Char('.') + first.captured(1) : fileName;
+    const QString extension = FilterExtension(filter);
+    return extension.isEmpty() ? fileName : fileName + QLatin1Char('.') + extension;
 }
 
 TPictureDialog::TPictureDialog(QWidget* parent, bool saving) : QWidget(parent), saving_(saving)
@@ -95,6 +101,13 @@ bool TPictureDialog::Execute()
             dialog.selectNameFilter(filter_);
         dialog.setAcceptMode(saving_ ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
         dialog.setFileMode(saving_ ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+        if (saving_) {
+            // The dialog itself adds the chosen kind's extension to a bare
+            // name, so that it asks before replacing the file of that name.
+            const auto useFilter = [&dialog](const QString& filter) { dialog.setDefaultSuffix(FilterExtension(filter)); };
+            connect(&dialog, &QFileDialog::filterSelected, &dialog, useFilter);
+            useFilter(dialog.selectedNameFilter());
+        }
         if (!fileName_.isEmpty())
             dialog.selectFile(fileName_);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

@@ -50,6 +50,10 @@ public:
 // (*.jpg *.jpeg)"), then "All files (*)".
 QStringList PictureFilters(bool saving);
 
+// The first extension of the filter's picture kind ("jpg" for "JPEG (*.jpg
+// *.jpeg)"); empty for "All pictures" and "All files".
+QString FilterExtension(const QString& filter);
+
 // The name with the extension of the filter's picture kind when it has none;
 // unchanged when it has one or the filter names no single kind.
 QString WithFilterExtension(const QString& fileName, const QString& filter);

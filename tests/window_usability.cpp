@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QDir>
+#include <QFileDialog>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QMenu>
@@ -19,6 +20,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QTimer>
 #include <QWheelEvent>
 
 #include <cstring>
@@ -450,6 +452,35 @@ TEST_F(UsabilityTest, ANameWithoutExtensionTakesTheChosenKinds)
         EXPECT_TRUE(messages.front().contains(QStringLiteral("no extension"))) << messages.front().toStdString();
     }
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("bare"))));
+}
+
+TEST_F(UsabilityTest, TheSaveDialogGivesABareNameTheChosenKindsExtension)
+{
+    OpenPicture(RandomGrey(9, 7, 10));
+    Find<TPictureDialog>("SavePictureDialog1")->ChooseFileName = nullptr; // the real dialog
+    QStringList offered;
+    QString suffixForAll = QStringLiteral("unset");
+    QString suffixForPng;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        offered = dialog->nameFilters();
+        suffixForAll = dialog->defaultSuffix();
+        // What choosing the kind in the dialog's list does.
+        dialog->selectNameFilter(QStringLiteral("PNG (*.png)"));
+        emit dialog->filterSelected(QStringLiteral("PNG (*.png)"));
+        // The dialog adds it itself, so that it asks before replacing typed.png.
+        suffixForPng = dialog->defaultSuffix();
+        dialog->selectFile(dir.filePath(QStringLiteral("typed")));
+        static_cast<QDialog*>(dialog)->accept(); // the dialog's own accept, as its Save button
+    });
+    Trigger("Save1");
+    EXPECT_EQ(offered, PictureFilters(true));
+    EXPECT_EQ(suffixForAll, QString()) << "All pictures adds no extension";
+    EXPECT_EQ(suffixForPng, QStringLiteral("png"));
+    ASSERT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("typed.png"))));
+    EXPECT_EQ(Find<TPictureDialog>("SavePictureDialog1")->Filter(), QStringLiteral("PNG (*.png)"));
 }
 
 // ---------------------------------------------------------------------------
