@@ -81,19 +81,15 @@ QString ExceptionMessage()
 
 void TApplication::Protect(const std::function<void()>& command, bool busy) noexcept
 {
-    // The wait cursor goes back before any message shows, so that the
-    // message box is answered with the normal pointer.
+    // The wait cursor goes back when the command ends, and before any
+    // message shows, so that the message box is answered with the normal
+    // pointer.
     struct WaitCursor {
         bool on;
         explicit WaitCursor(bool show) : on(show)
         {
-            if (!on)
-                return;
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-            // The window shows its current state before a long command: a
-            // menu closed just now is gone from it, not left painted on it.
-            if (QWidget* window = QApplication::activeWindow())
-                window->repaint();
+            if (on)
+                QApplication::setOverrideCursor(Qt::WaitCursor);
         }
         void Restore()
         {
@@ -104,6 +100,10 @@ void TApplication::Protect(const std::function<void()>& command, bool busy) noex
         ~WaitCursor() { Restore(); }
     } cursor(busy);
     try {
+        // The window shows its current state before a long command: a menu
+        // closed just now is gone from it, not left painted on it.
+        if (QWidget* window = busy ? activeWindow() : nullptr)
+            window->repaint();
         command();
     } catch (...) {
         cursor.Restore();
