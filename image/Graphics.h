@@ -112,7 +112,7 @@ public:
     // opaque grey of level i), where a byte is its grey level.
     bool HasGreyRamp() const { return greyRamp_; }
 
-    // Called after Assign, SetPixelFormat and SetImage.
+    // Called after Assign, SetPixelFormat, SetImage and SetPalette.
     std::function<void()> OnChange;
 
     // Brings any QImage into one of the layouts above; a null image on
