@@ -162,6 +162,17 @@ void TApplication::WatchAltKey(const QEvent* event)
 bool TApplication::notify(QObject* receiver, QEvent* event)
 {
     WatchAltKey(event);
+#ifndef Q_OS_MACOS
+    // Alt with a letter is a menu key elsewhere, never typing: no box takes
+    // "f" from Alt+F. (On macOS Option types accented letters.) Shortcuts
+    // have had their turn before the key press is delivered.
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<const QKeyEvent*>(event);
+        if ((key->modifiers() & ~Qt::KeypadModifier) == Qt::AltModifier && !key->text().isEmpty() &&
+            key->text().front().isPrint())
+            return true;
+    }
+#endif
     // Commands run under Protect; this catches what anything else raises while
     // an event is delivered (out of memory while painting, say).
     try {

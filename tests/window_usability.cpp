@@ -279,11 +279,14 @@ TEST_F(UsabilityTest, ALoneAltOpensTheMenusAndEscapeLeavesThem)
     }
     EXPECT_EQ(zoom->currentText(), zoomText);
 
-    // Alt with another key is no menu key.
+    // Alt with another key opens no menu and types nothing into the box.
     QTest::keyPress(QApplication::focusWidget(), Qt::Key_Alt, Qt::AltModifier);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_X, Qt::AltModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F, Qt::AltModifier);
     QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Alt, Qt::NoModifier);
     EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+#ifndef Q_OS_MACOS
+    EXPECT_EQ(zoom->currentText(), zoomText) << "Alt+F typed into the zoom box";
+#endif
 
     // Into the Image Processing menu with the arrows; Enter chooses.
     QTest::keyPress(QApplication::focusWidget(), Qt::Key_Alt, Qt::AltModifier);
