@@ -1,6 +1,8 @@
 #include "Kernels.h"
 #include "KernelsX86.h"
 
+#include <QtEndian>
+
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
@@ -83,26 +85,20 @@ void EdgeColour32(const std::uint8_t* up, const std::uint8_t* mid, const std::ui
         to[x] = (to[x] & 0x00FFFFFFu) | (from[x] & 0xFF000000u);
 }
 
-void ReverseBytes(std::uint8_t* row, int n)
+// Eight bytes at a time through a byte swap of 64-bit words.
+void ReverseBytes(const std::uint8_t* __restrict src, std::uint8_t* __restrict dst, int n)
 {
-    for (int a = 0, b = n - 1; a < b; ++a, --b) {
-        const std::uint8_t t = row[a];
-        row[a] = row[b];
-        row[b] = t;
-    }
+    int k = 0;
+    for (; k + 8 <= n; k += 8)
+        qToUnaligned(qbswap(qFromUnaligned<quint64>(src + k)), dst + n - 8 - k);
+    for (; k < n; ++k)
+        dst[n - 1 - k] = src[k];
 }
 
-// Swaps the two halves' mirror pairs.
-void ReverseWords(std::uint32_t* row, int n)
+void ReverseWords(const std::uint32_t* __restrict src, std::uint32_t* __restrict dst, int n)
 {
-    std::uint32_t* __restrict left = row;
-    std::uint32_t* __restrict right = row + (n + 1) / 2; // the odd middle pixel stays
-    const int half = n / 2;
-    for (int x = 0; x < half; ++x) {
-        const std::uint32_t a = left[x];
-        left[x] = right[half - 1 - x];
-        right[half - 1 - x] = a;
-    }
+    for (int x = 0; x < n; ++x)
+        dst[n - 1 - x] = src[x];
 }
 
 bool GreyRow(const std::uint32_t* src, std::uint8_t* dst, int n)

@@ -25,9 +25,10 @@ struct Table {
                       int n);
     void (*edgeColour32)(const std::uint8_t* up, const std::uint8_t* mid, const std::uint8_t* down,
                          std::uint8_t* out, int n);
-    // Reverses n bytes, or n 32-bit pixels, in place.
-    void (*reverseBytes)(std::uint8_t* row, int n);
-    void (*reverseWords)(std::uint32_t* row, int n);
+    // dst gets src's n bytes, or n 32-bit pixels, in reverse order (the two
+    // do not overlap).
+    void (*reverseBytes)(const std::uint8_t* src, std::uint8_t* dst, int n);
+    void (*reverseWords)(const std::uint32_t* src, std::uint32_t* dst, int n);
     // dst[x] = the blue byte of src[x]; returns whether every pixel had
     // red = green = blue (dst is written either way).
     bool (*greyRow)(const std::uint32_t* src, std::uint8_t* dst, int n);
@@ -56,8 +57,8 @@ inline std::uint8_t Response(const std::uint8_t* up, const std::uint8_t* mid, co
 {
     if (S == 4 && (k & 3) == 3)
         return mid[k];
-    const int l = (k - S + n) % n;
-    const int r = (k + S) % n;
+    const int l = k - S < 0 ? k - S + n : k - S;
+    const int r = k + S >= n ? k + S - n : k + S;
     const int box = up[l] + up[k] + up[r] + mid[l] + mid[k] + mid[r] + down[l] + down[k] + down[r];
     const int v = 9 * mid[k] - box;
     return std::uint8_t(v < 0 ? 0 : v > 255 ? 255 : v);
