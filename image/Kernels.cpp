@@ -85,20 +85,33 @@ void EdgeColour32(const std::uint8_t* up, const std::uint8_t* mid, const std::ui
         to[x] = (to[x] & 0x00FFFFFFu) | (from[x] & 0xFF000000u);
 }
 
-// Eight bytes at a time through a byte swap of 64-bit words.
-void ReverseBytes(const std::uint8_t* __restrict src, std::uint8_t* __restrict dst, int n)
+// Eight bytes from each end at a time, through byte swaps of 64-bit words.
+void ReverseBytes(std::uint8_t* row, int n, const std::uint8_t*)
 {
-    int k = 0;
-    for (; k + 8 <= n; k += 8)
-        qToUnaligned(qbswap(qFromUnaligned<quint64>(src + k)), dst + n - 8 - k);
-    for (; k < n; ++k)
-        dst[n - 1 - k] = src[k];
+    int a = 0, b = n;
+    for (; b - a >= 16; a += 8, b -= 8) {
+        const quint64 left = qFromUnaligned<quint64>(row + a);
+        qToUnaligned(qbswap(qFromUnaligned<quint64>(row + b - 8)), row + a);
+        qToUnaligned(qbswap(left), row + b - 8);
+    }
+    for (--b; a < b; ++a, --b) {
+        const std::uint8_t t = row[a];
+        row[a] = row[b];
+        row[b] = t;
+    }
 }
 
-void ReverseWords(const std::uint32_t* __restrict src, std::uint32_t* __restrict dst, int n)
+// Swaps the two halves' mirror pairs.
+void ReverseWords(std::uint32_t* row, int n, const std::uint8_t*)
 {
-    for (int x = 0; x < n; ++x)
-        dst[n - 1 - x] = src[x];
+    std::uint32_t* __restrict left = row;
+    std::uint32_t* __restrict right = row + (n + 1) / 2; // the odd middle pixel stays
+    const int half = n / 2;
+    for (int x = 0; x < half; ++x) {
+        const std::uint32_t a = left[x];
+        left[x] = right[half - 1 - x];
+        right[half - 1 - x] = a;
+    }
 }
 
 bool GreyRow(const std::uint32_t* src, std::uint8_t* dst, int n)

@@ -25,10 +25,12 @@ struct Table {
                       int n);
     void (*edgeColour32)(const std::uint8_t* up, const std::uint8_t* mid, const std::uint8_t* down,
                          std::uint8_t* out, int n);
-    // dst gets src's n bytes, or n 32-bit pixels, in reverse order (the two
-    // do not overlap).
-    void (*reverseBytes)(const std::uint8_t* src, std::uint8_t* dst, int n);
-    void (*reverseWords)(const std::uint32_t* src, std::uint32_t* dst, int n);
+    // Reverses n bytes, or n 32-bit pixels, in place, swapping blocks from
+    // both ends. ahead (or nullptr) is a row to be reversed soon: the vector
+    // versions fetch it into the cache meanwhile, as the processor does not
+    // foresee the two-ended order.
+    void (*reverseBytes)(std::uint8_t* row, int n, const std::uint8_t* ahead);
+    void (*reverseWords)(std::uint32_t* row, int n, const std::uint8_t* ahead);
     // dst[x] = the blue byte of src[x]; returns whether every pixel had
     // red = green = blue (dst is written either way).
     bool (*greyRow)(const std::uint32_t* src, std::uint8_t* dst, int n);

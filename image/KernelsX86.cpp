@@ -116,27 +116,55 @@ AVX2 inline __m256i Reversed32Bytes(__m256i v)
     return _mm256_permute4x64_epi64(_mm256_shuffle_epi8(v, within), 0x4E);
 }
 
-AVX2 void ReverseBytes2(const std::uint8_t* src, std::uint8_t* dst, int n)
+template <typename T>
+inline void SwapRange(T* row, int a, int b)
 {
-    int k = 0;
-    for (; k + 32 <= n; k += 32) {
-        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + k));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + n - 32 - k), Reversed32Bytes(v));
+    for (--b; a < b; ++a, --b) {
+        const T t = row[a];
+        row[a] = row[b];
+        row[b] = t;
     }
-    for (; k < n; ++k)
-        dst[n - 1 - k] = src[k];
 }
 
-AVX2 void ReverseWords2(const std::uint32_t* src, std::uint32_t* dst, int n)
+// The cache lines of the row ahead at the same places as a and b.
+inline void FetchAhead(const std::uint8_t* ahead, int a, int b)
+{
+    if (ahead) {
+        _mm_prefetch(reinterpret_cast<const char*>(ahead + a), _MM_HINT_T0);
+        _mm_prefetch(reinterpret_cast<const char*>(ahead + b), _MM_HINT_T0);
+    }
+}
+
+// Swaps a block from each end per step, until the two ends meet.
+AVX2 void ReverseBytes2(std::uint8_t* row, int n, const std::uint8_t* ahead)
+{
+    int a = 0, b = n;
+    for (; b - a >= 64; a += 32, b -= 32) {
+        FetchAhead(ahead, a, b - 32);
+        auto* left = reinterpret_cast<__m256i*>(row + a);
+        auto* right = reinterpret_cast<__m256i*>(row + b - 32);
+        const __m256i l = _mm256_loadu_si256(left);
+        const __m256i r = _mm256_loadu_si256(right);
+        _mm256_storeu_si256(left, Reversed32Bytes(r));
+        _mm256_storeu_si256(right, Reversed32Bytes(l));
+    }
+    SwapRange(row, a, b);
+}
+
+AVX2 void ReverseWords2(std::uint32_t* row, int n, const std::uint8_t* ahead)
 {
     const __m256i order = _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0);
-    int k = 0;
-    for (; k + 8 <= n; k += 8) {
-        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + k));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + n - 8 - k), _mm256_permutevar8x32_epi32(v, order));
+    int a = 0, b = n;
+    for (; b - a >= 16; a += 8, b -= 8) {
+        FetchAhead(ahead, 4 * a, 4 * (b - 8));
+        auto* left = reinterpret_cast<__m256i*>(row + a);
+        auto* right = reinterpret_cast<__m256i*>(row + b - 8);
+        const __m256i l = _mm256_loadu_si256(left);
+        const __m256i r = _mm256_loadu_si256(right);
+        _mm256_storeu_si256(left, _mm256_permutevar8x32_epi32(r, order));
+        _mm256_storeu_si256(right, _mm256_permutevar8x32_epi32(l, order));
     }
-    for (; k < n; ++k)
-        dst[n - 1 - k] = src[k];
+    SwapRange(row, a, b);
 }
 
 // Blue ^ green and green ^ red of each pixel, in its low 16 bits.
@@ -263,23 +291,39 @@ AVX512 inline __m512i Reversed64Bytes(__m512i v)
     return _mm512_shuffle_i64x2(reversed, reversed, 0x1B); // 128-bit quarters in reverse order
 }
 
-AVX512 void ReverseBytes5(const std::uint8_t* src, std::uint8_t* dst, int n)
+AVX512 void ReverseBytes5(std::uint8_t* row, int n, const std::uint8_t* ahead)
 {
-    int k = 0;
-    for (; k + 64 <= n; k += 64)
-        _mm512_storeu_si512(dst + n - 64 - k, Reversed64Bytes(_mm512_loadu_si512(src + k)));
-    for (; k < n; ++k)
-        dst[n - 1 - k] = src[k];
+    int a = 0, b = n;
+    for (; b - a >= 128; a += 64, b -= 64) {
+        FetchAhead(ahead, a, b - 64);
+        const __m512i l = _mm512_loadu_si512(row + a);
+        const __m512i r = _mm512_loadu_si512(row + b - 64);
+        _mm512_storeu_si512(row + a, Reversed64Bytes(r));
+        _mm512_storeu_si512(row + b - 64, Reversed64Bytes(l));
+    }
+    for (; b - a >= 64; a += 32, b -= 32) {
+        auto* left = reinterpret_cast<__m256i*>(row + a);
+        auto* right = reinterpret_cast<__m256i*>(row + b - 32);
+        const __m256i l = _mm256_loadu_si256(left);
+        const __m256i r = _mm256_loadu_si256(right);
+        _mm256_storeu_si256(left, Reversed32Bytes(r));
+        _mm256_storeu_si256(right, Reversed32Bytes(l));
+    }
+    SwapRange(row, a, b);
 }
 
-AVX512 void ReverseWords5(const std::uint32_t* src, std::uint32_t* dst, int n)
+AVX512 void ReverseWords5(std::uint32_t* row, int n, const std::uint8_t* ahead)
 {
     const __m512i order = _mm512_setr_epi32(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
-    int k = 0;
-    for (; k + 16 <= n; k += 16)
-        _mm512_storeu_si512(dst + n - 16 - k, _mm512_permutexvar_epi32(order, _mm512_loadu_si512(src + k)));
-    for (; k < n; ++k)
-        dst[n - 1 - k] = src[k];
+    int a = 0, b = n;
+    for (; b - a >= 32; a += 16, b -= 16) {
+        FetchAhead(ahead, 4 * a, 4 * (b - 16));
+        const __m512i l = _mm512_loadu_si512(row + a);
+        const __m512i r = _mm512_loadu_si512(row + b - 16);
+        _mm512_storeu_si512(row + a, _mm512_permutexvar_epi32(order, r));
+        _mm512_storeu_si512(row + b - 16, _mm512_permutexvar_epi32(order, l));
+    }
+    SwapRange(row, a, b);
 }
 
 AVX512 bool GreyRow5(const std::uint32_t* src, std::uint8_t* dst, int n)
