@@ -1,6 +1,7 @@
 #include "Graphics.h"
 #include "Kernels.h"
 #include "Quantizer.h"
+#include "Reuse.h"
 
 #include <QDir>
 #include <QFile>
@@ -50,9 +51,10 @@ void PadPalette(QImage& image)
 QImage GreyTo8bit(const QImage& image, bool* grey)
 {
     *grey = true;
-    QImage out = Indexed8WithGreyRamp(image.width(), image.height());
+    QImage out = NewIndexed8(image.width(), image.height());
     if (out.isNull())
         return out;
+    out.setColorTable(GreyRamp());
     const int w = image.width();
     const auto greyRow = kernels::Active().greyRow;
     for (int y = 0; y < image.height(); ++y) {

@@ -329,8 +329,23 @@ AVX512 void ReverseWords5(std::uint32_t* row, int n, const std::uint8_t* ahead)
 AVX512 bool GreyRow5(const std::uint32_t* src, std::uint8_t* dst, int n)
 {
     const __m512i tintBits = _mm512_set1_epi32(0xFFFF);
-    __mmask16 tinted = 0;
-    for (int x = 0; x < n; x += 16) {
+    __m512i tint = _mm512_setzero_si512();
+    int x = 0;
+    for (; x + 64 <= n; x += 64) {
+        const __m512i a = _mm512_loadu_si512(src + x), b = _mm512_loadu_si512(src + x + 16);
+        const __m512i c = _mm512_loadu_si512(src + x + 32), d = _mm512_loadu_si512(src + x + 48);
+        const __m512i ab = _mm512_or_si512(_mm512_xor_si512(a, _mm512_srli_epi32(a, 8)),
+                                           _mm512_xor_si512(b, _mm512_srli_epi32(b, 8)));
+        const __m512i cd = _mm512_or_si512(_mm512_xor_si512(c, _mm512_srli_epi32(c, 8)),
+                                           _mm512_xor_si512(d, _mm512_srli_epi32(d, 8)));
+        tint = _mm512_or_si512(tint, _mm512_or_si512(ab, cd));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x), _mm512_cvtepi32_epi8(a));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x + 16), _mm512_cvtepi32_epi8(b));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x + 32), _mm512_cvtepi32_epi8(c));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x + 48), _mm512_cvtepi32_epi8(d));
+    }
+    __mmask16 tinted = _mm512_test_epi32_mask(tint, tintBits);
+    for (; x < n; x += 16) {
         const int left = n - x;
         const __mmask16 mask = left >= 16 ? __mmask16(0xFFFF) : __mmask16((1u << left) - 1);
         const __m512i v = _mm512_maskz_loadu_epi32(mask, src + x);

@@ -1,4 +1,5 @@
 #include "Quantizer.h"
+#include "Reuse.h"
 
 #include <QList>
 
@@ -252,7 +253,7 @@ QImage QuantizedTo8bit(const QImage& image)
     if (image.format() == QImage::Format_ARGB32 && !AllOpaque(image))
         return image.convertToFormat(QImage::Format_Indexed8);
     const int w = image.width();
-    QImage out(w, image.height(), QImage::Format_Indexed8);
+    QImage out = NewIndexed8(w, image.height());
     if (out.isNull())
         return out;
 
