@@ -11,6 +11,8 @@ const Table* Avx512Table() { return nullptr; }
 
 #include <immintrin.h>
 
+#include <initializer_list>
+
 #if !defined(__clang__)
 // GCC 12's AVX-512 headers start some intrinsics from a deliberately
 // undefined vector, which its own warning then reports at every use.
@@ -58,44 +60,75 @@ AVX2 void XorPattern2(std::uint8_t* p, std::size_t n, std::uint32_t pattern)
         p[k] ^= std::uint8_t(pattern >> (8 * (k & 3)));
 }
 
-AVX2 inline __m256i Widen2(const std::uint8_t* p)
-{
-    return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
-}
+AVX2 inline __m256i Load32(const std::uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
 
-// 8 x centre - the eight neighbours at the 16 bytes from mid + t, in 16-bit
-// lanes (|v| <= 2040).
+// The Laplacian of 32 bytes from out + t. Bytes are taken as 16-bit lanes
+// split into their even (low) and odd (high) bytes, so that widening costs
+// one AND or shift and no shuffle: an even byte's left and right neighbours
+// (S = 1) are the odd bytes of the lanes at t - 2 and t; an odd byte's, the
+// even bytes of the lanes at t and t + 2. With S = 4 the neighbours are the
+// same halves of the lanes at t - 4 and t + 4. The clamped results are
+// packed and interleaved back within each 128-bit lane.
 template <int S>
-AVX2 inline __m256i Laplacian16(const std::uint8_t* up, const std::uint8_t* mid, const std::uint8_t* down, int t)
+AVX2 inline __m256i Laplacian32Even(const std::uint8_t* up, const std::uint8_t* mid, const std::uint8_t* down, int t)
 {
-    const __m256i a = _mm256_add_epi16(_mm256_add_epi16(Widen2(up + t - S), Widen2(up + t)), Widen2(up + t + S));
-    const __m256i b = _mm256_add_epi16(_mm256_add_epi16(Widen2(down + t - S), Widen2(down + t)),
-                                       Widen2(down + t + S));
-    const __m256i c = _mm256_add_epi16(Widen2(mid + t - S), Widen2(mid + t + S));
-    const __m256i neighbours = _mm256_add_epi16(_mm256_add_epi16(a, b), c);
-    return _mm256_sub_epi16(_mm256_slli_epi16(Widen2(mid + t), 3), neighbours);
+    constexpr int R = S == 1 ? 2 : S; // how far the neighbouring lanes start
+    const __m256i low = _mm256_set1_epi16(0x00FF);
+    __m256i leftE = _mm256_setzero_si256(), leftO = leftE, e = leftE, o = leftE, rightE = leftE, rightO = leftE;
+    __m256i centreE = leftE, centreO = leftE;
+    for (const std::uint8_t* row : {up, mid, down}) {
+        const __m256i l = Load32(row + t - R), c = Load32(row + t), r = Load32(row + t + R);
+        const __m256i ce = _mm256_and_si256(c, low), co = _mm256_srli_epi16(c, 8);
+        e = _mm256_add_epi16(e, ce);
+        o = _mm256_add_epi16(o, co);
+        leftO = _mm256_add_epi16(leftO, _mm256_srli_epi16(l, 8));
+        rightE = _mm256_add_epi16(rightE, _mm256_and_si256(r, low));
+        if constexpr (S != 1) {
+            leftE = _mm256_add_epi16(leftE, _mm256_and_si256(l, low));
+            rightO = _mm256_add_epi16(rightO, _mm256_srli_epi16(r, 8));
+        }
+        if (row == mid) {
+            centreE = ce;
+            centreO = co;
+        }
+    }
+    __m256i boxE, boxO;
+    if constexpr (S == 1) {
+        const __m256i both = _mm256_add_epi16(e, o);
+        boxE = _mm256_add_epi16(both, leftO);
+        boxO = _mm256_add_epi16(both, rightE);
+    } else {
+        boxE = _mm256_add_epi16(_mm256_add_epi16(leftE, e), rightE);
+        boxO = _mm256_add_epi16(_mm256_add_epi16(leftO, o), rightO);
+    }
+    const __m256i nine = _mm256_set1_epi16(9);
+    const __m256i vE = _mm256_sub_epi16(_mm256_mullo_epi16(centreE, nine), boxE);
+    const __m256i vO = _mm256_sub_epi16(_mm256_mullo_epi16(centreO, nine), boxO);
+    const __m256i interleave = _mm256_setr_epi8(0, 8, 1, 9, 2, 10, 3, 11, 4, 12, 5, 13, 6, 14, 7, 15, 0, 8, 1, 9, 2, 10,
+                                                3, 11, 4, 12, 5, 13, 6, 14, 7, 15);
+    return _mm256_shuffle_epi8(_mm256_packus_epi16(vE, vO), interleave);
 }
 
 template <int S>
 AVX2 void Edge2(const std::uint8_t* up, const std::uint8_t* mid, const std::uint8_t* down, std::uint8_t* out, int n)
 {
-    Leftover(up, mid, down, out, 0, S < n ? S : n, n, S);
-    // Alpha bytes (colour rows) come from mid.
+    constexpr int R = S == 1 ? 2 : S;
     const __m256i alpha = _mm256_set1_epi32(S == 4 ? int(0xFF000000u) : 0);
-    int t = S;
-    for (; t + 32 + S <= n; t += 32) {
-        // packus clamps to 0 ... 255 but interleaves the 128-bit halves.
-        __m256i v = _mm256_packus_epi16(Laplacian16<S>(up, mid, down, t), Laplacian16<S>(up, mid, down, t + 16));
-        v = _mm256_permute4x64_epi64(v, 0xD8);
-        if constexpr (S == 4)
+    int t = R;
+    for (; t + 32 + R <= n; t += 32) {
+        __m256i v = Laplacian32Even<S>(up, mid, down, t);
+        if constexpr (S == 4) // alpha bytes from mid
             v = _mm256_blendv_epi8(v, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(mid + t)), alpha);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + t), v);
-        // The last block ends where the interior does, overlapping the one
-        // before (the outputs it writes twice come out the same).
-        if (t + 32 < n - S && t + 64 + S > n)
-            t = n - S - 64;
+        // The last block ends where the vector reach does, overlapping the
+        // one before (the outputs it writes twice come out the same).
+        if (t + 32 < n - R && t + 64 + R > n)
+            t = n - R - 64;
     }
-    Leftover(up, mid, down, out, t > S ? t : S, n, n, S);
+    if (t == R) // no block: the row is short
+        t = 0;
+    Leftover(up, mid, down, out, 0, t == 0 ? 0 : R, n, S);
+    Leftover(up, mid, down, out, t, n, n, S);
 }
 
 AVX2 void EdgeGrey2(const std::uint8_t* up, const std::uint8_t* mid, const std::uint8_t* down, std::uint8_t* out, int n)

@@ -5,6 +5,7 @@
 #include "image/Kernels.h"
 #include "image/Operations.h"
 #include "image/Quantizer.h"
+#include "image/Reuse.h"
 #include "support/TestPictures.h"
 
 #include <gtest/gtest.h>
@@ -235,4 +236,36 @@ TEST(Quantizer, KeepsFewColoursExactlyAndLeavesSeeThroughPicturesToQt)
 
     const QImage seeThrough = RandomColour(40, 30, 7, true);
     EXPECT_EQ(QuantizedTo8bit(seeThrough), seeThrough.convertToFormat(QImage::Format_Indexed8));
+}
+
+TEST(Reuse, ALargeEightBitPictureTakesTheMemoryOfOneReleasedButNeverOfOneInUse)
+{
+    const uchar* first = nullptr;
+    {
+        const QImage a = NewIndexed8(4096, 1500);
+        ASSERT_FALSE(a.isNull());
+        first = a.constBits();
+        const QImage b = NewIndexed8(4096, 1500); // a still in use
+        EXPECT_NE(b.constBits(), first);
+    }
+    // Both released: one of them is kept and taken again.
+    const QImage c = NewIndexed8(4096, 1500);
+    const QImage d = NewIndexed8(4096, 1500);
+    EXPECT_TRUE(c.constBits() == first || d.constBits() == first);
+    EXPECT_NE(c.constBits(), d.constBits());
+
+    // Conversions one after the other, each into the last one's memory,
+    // each with its own bytes.
+    for (int level : {10, 200}) {
+        TBitmap bitmap;
+        bitmap.SetImage(Colour(4096, 1100, [level](int x, int) {
+            const int v = (x + level) & 255;
+            return qRgb(v, v, v);
+        }));
+        bitmap.SetPixelFormat(pf8bit);
+        ASSERT_EQ(bitmap.PixelFormat(), pf8bit);
+        EXPECT_EQ(bitmap.ScanLine(1099)[4095], (4095 + level) & 255);
+        EXPECT_EQ(bitmap.ScanLine(0)[0], level);
+        EXPECT_EQ(bitmap.Canvas()->Pixels(7, 3), RGB(level + 7, level + 7, level + 7));
+    }
 }
