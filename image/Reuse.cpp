@@ -1,7 +1,8 @@
 #include "Reuse.h"
 
+#include <QMutex>
+
 #include <cstdlib>
-#include <mutex>
 #include <new>
 
 namespace {
@@ -14,7 +15,7 @@ struct Block {
     std::size_t bytes;
 };
 
-std::mutex spareLock;
+QBasicMutex spareLock;
 Block spare{nullptr, 0};
 
 // Called by QImage when the last image on a block goes: the block becomes
@@ -24,7 +25,7 @@ void Release(void* info)
     Block* block = static_cast<Block*>(info);
     void* old = nullptr;
     {
-        const std::lock_guard<std::mutex> guard(spareLock);
+        const QMutexLocker guard(&spareLock);
         old = spare.data;
         spare = *block;
     }
@@ -46,7 +47,7 @@ QImage NewIndexed8(int width, int height)
     void* data = nullptr;
     void* unfit = nullptr;
     {
-        const std::lock_guard<std::mutex> guard(spareLock);
+        const QMutexLocker guard(&spareLock);
         if (spare.data && spare.bytes >= bytes && spare.bytes / 2 <= bytes)
             data = spare.data;
         else

@@ -111,8 +111,9 @@ TEST(Kernels, EveryPathGivesTheDefinedBytes)
     for (kernels::Path path : Paths()) {
         const UsingPath using_(path);
         ASSERT_EQ(kernels::ActivePath(), path);
-        for (const auto& [w, h] : kSizes)
-            for (const QImage& image : Pictures(w, h, seed += 3)) {
+        for (const auto& size : kSizes)
+            for (const QImage& image : Pictures(size.first, size.second, seed += 3)) {
+                const int w = size.first, h = size.second;
                 const auto where = [&] {
                     return std::string(kernels::PathName(path)) + ", " + std::to_string(w) + " x " + std::to_string(h) +
                            ", " + std::to_string(image.depth()) + "-bit";
