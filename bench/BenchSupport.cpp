@@ -255,7 +255,7 @@ int RunAndPrintTable(int argc, char** argv)
                 "repetitions.\n\n",
                 CpuName().c_str(), std::max(1u, std::thread::hardware_concurrency()),
                 kernels::PathName(kernels::ActivePath()), kRepetitions);
-    const int widths[] = {30, 20, 8, 8, 8, 23, 8, 6, 7, 7, 6};
+    const int widths[] = {32, 20, 8, 8, 8, 23, 8, 6, 7, 7, 6};
     const auto print = [&](const std::vector<std::string>& cells) {
         std::string line = "|";
         for (std::size_t c = 0; c < cells.size(); ++c)
