@@ -24,17 +24,6 @@ void XorPattern(std::uint8_t* p, std::size_t n, std::uint32_t pattern)
         p[k] ^= std::uint8_t(pattern >> (8 * (k & 3)));
 }
 
-// The Laplacian's response at one byte: 9 x centre minus the 3 x 3 box sum
-// (the same as 8 x centre minus the eight neighbours), clamped to 0 ... 255.
-// l and r are the byte offsets of the left and right neighbours.
-inline std::uint8_t Response(const std::uint8_t* up, const std::uint8_t* mid, const std::uint8_t* down, int k, int l,
-                             int r)
-{
-    const int box = up[l] + up[k] + up[r] + mid[l] + mid[k] + mid[r] + down[l] + down[k] + down[r];
-    const int v = 9 * mid[k] - box;
-    return std::uint8_t(v < 0 ? 0 : v > 255 ? 255 : v);
-}
-
 // Filters one row of n bytes whose channel neighbours lie S bytes apart
 // (S = 1 for 8-bit rows, 4 for the B, G, R, A bytes of 32-bit rows). The
 // first and last pixels wrap around the row; the interior has no wrap test.
@@ -46,7 +35,7 @@ void FilterRow(const std::uint8_t* __restrict up, const std::uint8_t* __restrict
                const std::uint8_t* __restrict down, std::uint8_t* __restrict out, int n)
 {
     for (int k = 0; k < S && k < n; ++k)
-        out[k] = Response(up, mid, down, k, k + n - S, k + S < n ? k + S : k);
+        out[k] = detail::Response(up, mid, down, k, n, S);
     if (n <= S)
         return;
     constexpr int kChunk = 2048;
@@ -67,7 +56,7 @@ void FilterRow(const std::uint8_t* __restrict up, const std::uint8_t* __restrict
         }
     }
     for (int k = n - S; k < n; ++k)
-        out[k] = Response(up, mid, down, k, k - S, k + S - n);
+        out[k] = detail::Response(up, mid, down, k, n, S);
 }
 
 void EdgeGrey8(const std::uint8_t* up, const std::uint8_t* mid, const std::uint8_t* down, std::uint8_t* out, int n)

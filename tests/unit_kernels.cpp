@@ -12,6 +12,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 using namespace testpictures;
@@ -269,4 +270,29 @@ TEST(Reuse, ALargeEightBitPictureTakesTheMemoryOfOneReleasedButNeverOfOneInUse)
         EXPECT_EQ(bitmap.ScanLine(0)[0], level);
         EXPECT_EQ(bitmap.Canvas()->Pixels(7, 3), RGB(level + 7, level + 7, level + 7));
     }
+}
+
+TEST(Reuse, AGreyImageHeldByNobodyElseIsTakenOverNotCopied)
+{
+    QImage grey(301, 20, QImage::Format_Grayscale8);
+    for (int y = 0; y < grey.height(); ++y)
+        for (int x = 0; x < grey.width(); ++x)
+            grey.scanLine(y)[x] = uchar(x ^ (y * 7));
+    const QImage kept = grey.copy();
+    const uchar* bits = grey.constBits();
+    const QImage normalized = TBitmap::Normalized(std::move(grey));
+    EXPECT_EQ(normalized.constBits(), bits);
+    ASSERT_EQ(normalized.format(), QImage::Format_Indexed8);
+    ASSERT_EQ(normalized.colorCount(), 256);
+    for (int i = 0; i < 256; ++i)
+        EXPECT_EQ(normalized.color(i), qRgb(i, i, i));
+    for (int y = 0; y < kept.height(); ++y)
+        EXPECT_EQ(std::memcmp(normalized.constScanLine(y), kept.constScanLine(y), std::size_t(kept.width())), 0);
+
+    // An image another holder still shows is copied; that holder's stays grey.
+    const QImage other = kept;
+    const QImage copied = TBitmap::Normalized(other);
+    EXPECT_NE(copied.constBits(), other.constBits());
+    EXPECT_EQ(copied.format(), QImage::Format_Indexed8);
+    EXPECT_EQ(other.format(), QImage::Format_Grayscale8);
 }
