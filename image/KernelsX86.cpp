@@ -62,7 +62,7 @@ AVX2 void XorPattern2(std::uint8_t* p, std::size_t n, std::uint32_t pattern)
 
 AVX2 inline __m256i Load32(const std::uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
 
-// The Laplacian of 32 bytes from out + t. Bytes are taken as 16-bit lanes
+// The Laplacian of the 32 bytes at t. Bytes are taken as 16-bit lanes
 // split into their even (low) and odd (high) bytes, so that widening costs
 // one AND or shift and no shuffle: an even byte's left and right neighbours
 // (S = 1) are the odd bytes of the lanes at t - 2 and t; an odd byte's, the
@@ -70,7 +70,7 @@ AVX2 inline __m256i Load32(const std::uint8_t* p) { return _mm256_loadu_si256(re
 // same halves of the lanes at t - 4 and t + 4. The clamped results are
 // packed and interleaved back within each 128-bit lane.
 template <int S>
-AVX2 inline __m256i Laplacian32Even(const std::uint8_t* up, const std::uint8_t* mid, const std::uint8_t* down, int t)
+AVX2 inline __m256i LaplacianEvenOdd32(const std::uint8_t* up, const std::uint8_t* mid, const std::uint8_t* down, int t)
 {
     constexpr int R = S == 1 ? 2 : S; // how far the neighbouring lanes start
     const __m256i low = _mm256_set1_epi16(0x00FF);
@@ -116,7 +116,7 @@ AVX2 void Edge2(const std::uint8_t* up, const std::uint8_t* mid, const std::uint
     const __m256i alpha = _mm256_set1_epi32(S == 4 ? int(0xFF000000u) : 0);
     int t = R;
     for (; t + 32 + R <= n; t += 32) {
-        __m256i v = Laplacian32Even<S>(up, mid, down, t);
+        __m256i v = LaplacianEvenOdd32<S>(up, mid, down, t);
         if constexpr (S == 4) // alpha bytes from mid
             v = _mm256_blendv_epi8(v, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(mid + t)), alpha);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + t), v);

@@ -121,9 +121,8 @@ void Measure(const std::uint32_t* histogram, Box& box)
                     squares += w * c[k] * c[k];
                 }
             }
-    const double mean2 = box.weight > 0
-                             ? (box.sum[0] * box.sum[0] + box.sum[1] * box.sum[1] + box.sum[2] * box.sum[2]) / box.weight
-                             : 0;
+    const double sums2 = box.sum[0] * box.sum[0] + box.sum[1] * box.sum[1] + box.sum[2] * box.sum[2];
+    const double mean2 = box.weight > 0 ? sums2 / box.weight : 0;
     box.spread = squares - mean2;
 }
 

@@ -77,7 +77,9 @@ QByteArray Edges(const QImage& image)
     const QByteArray in = Bytes(bitmap);
     QByteArray out = in;
     const int w = image.width(), h = image.height(), bpp = image.depth() / 8;
-    const auto at = [&](int x, int y, int c) { return int(std::uint8_t(in[((y + h) % h * w + (x + w) % w) * bpp + c])); };
+    const auto at = [&](int x, int y, int c) {
+        return int(std::uint8_t(in[((y + h) % h * w + (x + w) % w) * bpp + c]));
+    };
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
             for (int c = 0; c < bpp && c < 3; ++c) {
