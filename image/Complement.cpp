@@ -10,6 +10,11 @@ void Complement(TBitmap& bitmap)
     const std::uint32_t pattern = bitmap.BytesPerPixel() == 1 ? 0xFFFFFFFFu : 0x00FFFFFFu;
     const std::size_t rowBytes = std::size_t(bitmap.Width()) * std::size_t(bitmap.BytesPerPixel());
     const auto xorPattern = kernels::Active().xorPattern;
+    if (bitmap.Height() > 1 && std::size_t(bitmap.BytesPerLine()) == rowBytes) {
+        // Rows without padding follow each other: one pass over them all.
+        xorPattern(bitmap.ScanLine(0), rowBytes * std::size_t(bitmap.Height()), pattern);
+        return;
+    }
     for (int y = 0; y < bitmap.Height(); ++y)
         xorPattern(bitmap.ScanLine(y), rowBytes, pattern);
 }

@@ -11,6 +11,8 @@ const Table* Avx512Table() { return nullptr; }
 
 #include <immintrin.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <initializer_list>
 
 #if !defined(__clang__)
@@ -42,19 +44,24 @@ inline void Leftover(const std::uint8_t* up, const std::uint8_t* mid, const std:
 AVX2 void XorPattern2(std::uint8_t* p, std::size_t n, std::uint32_t pattern)
 {
     const __m256i m = _mm256_set1_epi32(int(pattern));
+    // Byte by byte up to the first 32-byte boundary, so that no load or store
+    // after it straddles two cache lines (p is 4-byte aligned: the pattern
+    // stays in step).
     std::size_t k = 0;
+    for (; k < n && (reinterpret_cast<std::uintptr_t>(p + k) & 31) != 0; ++k)
+        p[k] ^= std::uint8_t(pattern >> (8 * (k & 3)));
     for (; k + 128 <= n; k += 128) {
         auto* v = reinterpret_cast<__m256i*>(p + k);
-        const __m256i a = _mm256_loadu_si256(v), b = _mm256_loadu_si256(v + 1);
-        const __m256i c = _mm256_loadu_si256(v + 2), d = _mm256_loadu_si256(v + 3);
-        _mm256_storeu_si256(v, _mm256_xor_si256(a, m));
-        _mm256_storeu_si256(v + 1, _mm256_xor_si256(b, m));
-        _mm256_storeu_si256(v + 2, _mm256_xor_si256(c, m));
-        _mm256_storeu_si256(v + 3, _mm256_xor_si256(d, m));
+        const __m256i a = _mm256_load_si256(v), b = _mm256_load_si256(v + 1);
+        const __m256i c = _mm256_load_si256(v + 2), d = _mm256_load_si256(v + 3);
+        _mm256_store_si256(v, _mm256_xor_si256(a, m));
+        _mm256_store_si256(v + 1, _mm256_xor_si256(b, m));
+        _mm256_store_si256(v + 2, _mm256_xor_si256(c, m));
+        _mm256_store_si256(v + 3, _mm256_xor_si256(d, m));
     }
     for (; k + 32 <= n; k += 32) {
         auto* v = reinterpret_cast<__m256i*>(p + k);
-        _mm256_storeu_si256(v, _mm256_xor_si256(_mm256_loadu_si256(v), m));
+        _mm256_store_si256(v, _mm256_xor_si256(_mm256_load_si256(v), m));
     }
     for (; k < n; ++k)
         p[k] ^= std::uint8_t(pattern >> (8 * (k & 3)));
@@ -249,15 +256,22 @@ AVX2 void LookUp2(const std::uint8_t* index, const std::int32_t* table, std::int
 AVX512 void XorPattern5(std::uint8_t* p, std::size_t n, std::uint32_t pattern)
 {
     const __m512i m = _mm512_set1_epi32(int(pattern));
-    std::size_t k = 0;
+    // Up to the first 64-byte boundary through a mask, so that no load or
+    // store after it straddles two cache lines. p is 4-byte aligned, so the
+    // pattern stays in step.
+    std::size_t k = std::min<std::size_t>((64 - (reinterpret_cast<std::uintptr_t>(p) & 63)) & 63, n);
+    if (k > 0) {
+        const __mmask64 mask = (__mmask64(1) << k) - 1;
+        _mm512_mask_storeu_epi8(p, mask, _mm512_xor_si512(_mm512_maskz_loadu_epi8(mask, p), m));
+    }
     for (; k + 256 <= n; k += 256) {
-        std::uint8_t* q = p + k;
-        const __m512i a = _mm512_loadu_si512(q), b = _mm512_loadu_si512(q + 64);
-        const __m512i c = _mm512_loadu_si512(q + 128), d = _mm512_loadu_si512(q + 192);
-        _mm512_storeu_si512(q, _mm512_xor_si512(a, m));
-        _mm512_storeu_si512(q + 64, _mm512_xor_si512(b, m));
-        _mm512_storeu_si512(q + 128, _mm512_xor_si512(c, m));
-        _mm512_storeu_si512(q + 192, _mm512_xor_si512(d, m));
+        auto* q = reinterpret_cast<__m512i*>(p + k);
+        const __m512i a = _mm512_load_si512(q), b = _mm512_load_si512(q + 1);
+        const __m512i c = _mm512_load_si512(q + 2), d = _mm512_load_si512(q + 3);
+        _mm512_store_si512(q, _mm512_xor_si512(a, m));
+        _mm512_store_si512(q + 1, _mm512_xor_si512(b, m));
+        _mm512_store_si512(q + 2, _mm512_xor_si512(c, m));
+        _mm512_store_si512(q + 3, _mm512_xor_si512(d, m));
     }
     for (; k < n; k += 64) {
         const std::size_t left = n - k;
