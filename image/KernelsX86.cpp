@@ -300,23 +300,37 @@ AVX512 inline __m256i Laplacian32(const std::uint8_t* up, const std::uint8_t* mi
 }
 
 template <int S>
+AVX512 inline void Block5(const std::uint8_t* up, const std::uint8_t* mid, const std::uint8_t* down, std::uint8_t* out,
+                          int t)
+{
+    const __m256i lo = Laplacian32<S>(up, mid, down, t);
+    const __m256i hi = Laplacian32<S>(up, mid, down, t + 32);
+    __m512i v = _mm512_inserti64x4(_mm512_castsi256_si512(lo), hi, 1);
+    if constexpr (S == 4)
+        v = _mm512_mask_loadu_epi8(v, 0x8888888888888888ull, mid + t); // alpha from mid
+    _mm512_storeu_si512(out + t, v);
+}
+
+// The first block starts at S, the next ones where out has a 64-byte
+// boundary (no store then straddles two cache lines), and the last one ends
+// where the interior does; blocks that overlap write the same outputs twice.
+template <int S>
 AVX512 void Edge5(const std::uint8_t* up, const std::uint8_t* mid, const std::uint8_t* down, std::uint8_t* out, int n)
 {
-    Leftover(up, mid, down, out, 0, S < n ? S : n, n, S);
-    int t = S;
-    for (; t + 64 + S <= n; t += 64) {
-        const __m256i lo = Laplacian32<S>(up, mid, down, t);
-        const __m256i hi = Laplacian32<S>(up, mid, down, t + 32);
-        __m512i v = _mm512_inserti64x4(_mm512_castsi256_si512(lo), hi, 1);
-        if constexpr (S == 4)
-            v = _mm512_mask_loadu_epi8(v, 0x8888888888888888ull, mid + t); // alpha from mid
-        _mm512_storeu_si512(out + t, v);
-        // The last block ends where the interior does, overlapping the one
-        // before (the outputs it writes twice come out the same).
-        if (t + 64 < n - S && t + 128 + S > n)
-            t = n - S - 128;
+    if (n < 64 + 2 * S) {
+        Leftover(up, mid, down, out, 0, n, n, S);
+        return;
     }
-    Leftover(up, mid, down, out, t > S ? t : S, n, n, S);
+    Block5<S>(up, mid, down, out, S);
+    int t = S + int((64 - ((reinterpret_cast<std::uintptr_t>(out) + S) & 63)) & 63);
+    if (t == S)
+        t += 64;
+    for (; t + 64 + S <= n; t += 64)
+        Block5<S>(up, mid, down, out, t);
+    if (t < n - S)
+        Block5<S>(up, mid, down, out, n - S - 64);
+    Leftover(up, mid, down, out, 0, S, n, S);
+    Leftover(up, mid, down, out, n - S, n, n, S);
 }
 
 AVX512 void EdgeGrey5(const std::uint8_t* up, const std::uint8_t* mid, const std::uint8_t* down, std::uint8_t* out,
