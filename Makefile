@@ -1,7 +1,8 @@
 # make run    installs missing packages, builds the workbench (Release) and starts it
 # make test   the same set-up, then the whole test suite, headless
-# make bench  the benchmarks, printed as one table (BENCH_FILTER='^row(0|1)/'
-#             picks rows by a regular expression)
+# make bench  the benchmarks, printed as one table (BENCH_FILTER=complement
+#             picks rows by name, a regular expression over
+#             command/picture, e.g. 'edge-detection/8192' or 'open|save')
 # make screenshot  the main window rendered offscreen into docs/screenshot.png
 # make check  the whole test suite again, built with clang's address and
 #             undefined-behaviour sanitizers (build-check)

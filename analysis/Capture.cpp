@@ -1,6 +1,7 @@
 #include "Analysis.h"
 
 #include "image/Graphics.h"
+#include "image/Kernels.h"
 
 #include <algorithm>
 
@@ -18,10 +19,18 @@ void CaptureBitmap(TBitmap& bitmap)
     TColor colour[256];
     for (int i = 0; i < 256; ++i)
         colour[i] = ColorFromRgb(bitmap.PaletteEntry(i));
+    // The matrix holds a picture row in a column: look a band of rows up,
+    // then store the band column by column, a cache line at a time.
+    constexpr int kBand = 16;
+    std::int32_t band[kBand][MatrixSize];
+    const auto lookUp = kernels::Active().lookUp;
     const TBitmap& source = bitmap;
-    for (int y = 0; y < height; ++y) {
-        const std::uint8_t* row = source.ScanLine(y);
+    for (int y0 = 0; y0 < height; y0 += kBand) {
+        const int rows = std::min(kBand, height - y0);
+        for (int r = 0; r < rows; ++r)
+            lookUp(source.ScanLine(y0 + r), colour, band[r], width);
         for (int x = 0; x < width; ++x)
-            At(CaptureMatrix, x, y) = colour[row[x]];
+            for (int r = 0; r < rows; ++r)
+                At(CaptureMatrix, x, y0 + r) = band[r][x];
     }
 }

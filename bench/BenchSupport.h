@@ -20,7 +20,9 @@
 //
 // and optionally fill reference/referenceName, peak/peakLimit and the
 // target ratios. The new file is picked up by bench/CMakeLists.txt's glob
-// (re-run the cmake configure step).
+// (re-run the cmake configure step). The table's first line names the row
+// kernels timed (AVX-512, AVX2 or portable; IMAGEBENCH_PORTABLE=1 forces
+// the last).
 #pragma once
 
 #include <QImage>
@@ -53,7 +55,16 @@ struct Row {
     // A target in milliseconds per command, for rows whose limit is a
     // frame or a reaction time rather than the memory's speed; 0: none.
     double maxMilliseconds = 0;
+    // A line printed under the table (say, a quality figure); called after
+    // the timings.
+    std::function<std::string()> note;
 };
+
+// A row's benchmarks are named after what it measures, lower case:
+// "complement/8192-8-bit/ours", ".../reference", ".../memcpy", so that
+// --benchmark_filter=complement (make bench BENCH_FILTER=complement) picks
+// rows by name.
+std::string RowKey(const Row& row);
 
 void AddRow(Row row);
 

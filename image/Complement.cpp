@@ -1,4 +1,5 @@
 #include "Graphics.h"
+#include "Kernels.h"
 #include "Operations.h"
 
 #include <cstdint>
@@ -9,20 +10,15 @@ void Complement(TBitmap& bitmap)
         ComplementPalette(bitmap);
         return;
     }
-    const int width = bitmap.Width();
-    const int height = bitmap.Height();
-    if (bitmap.BytesPerPixel() == 1) {
-        for (int y = 0; y < height; ++y) {
-            std::uint8_t* row = bitmap.ScanLine(y);
-            for (int j = 0; j < width; ++j)
-                row[j] = std::uint8_t(255 - row[j]);
-        }
+    // 8-bit rows: every byte; 32-bit B, G, R, A pixels: the colour bytes.
+    const std::uint32_t pattern = bitmap.BytesPerPixel() == 1 ? 0xFFFFFFFFu : 0x00FFFFFFu;
+    const std::size_t rowBytes = std::size_t(bitmap.Width()) * std::size_t(bitmap.BytesPerPixel());
+    const auto xorPattern = kernels::Active().xorPattern;
+    if (bitmap.Height() > 1 && std::size_t(bitmap.BytesPerLine()) == rowBytes) {
+        // Rows without padding follow each other: one pass over them all.
+        xorPattern(bitmap.ScanLine(0), rowBytes * std::size_t(bitmap.Height()), pattern);
         return;
     }
-    // 32-bit pixels are 0xAARRGGBB words: invert the three colour channels.
-    for (int y = 0; y < height; ++y) {
-        auto* row = reinterpret_cast<std::uint32_t*>(bitmap.ScanLine(y));
-        for (int x = 0; x < width; ++x)
-            row[x] ^= 0x00FFFFFFu;
-    }
+    for (int y = 0; y < bitmap.Height(); ++y)
+        xorPattern(bitmap.ScanLine(y), rowBytes, pattern);
 }

@@ -1,4 +1,7 @@
 #include "Graphics.h"
+#include "Kernels.h"
+#include "Quantizer.h"
+#include "Reuse.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,15 +26,20 @@ QString Because(const QString& reason, const QString& detail)
     return words.isEmpty() ? reason + QLatin1Char('.') : QStringLiteral("%1 (%2).").arg(reason, words);
 }
 
+QList<QRgb> GreyRamp()
+{
+    QList<QRgb> ramp(256);
+    for (int i = 0; i < 256; ++i)
+        ramp[i] = qRgb(i, i, i);
+    return ramp;
+}
+
 QImage Indexed8WithGreyRamp(int width, int height)
 {
     QImage out(width, height, QImage::Format_Indexed8);
     if (out.isNull())
         return out;
-    QList<QRgb> ramp(256);
-    for (int i = 0; i < 256; ++i)
-        ramp[i] = qRgb(i, i, i);
-    out.setColorTable(ramp);
+    out.setColorTable(GreyRamp());
     return out;
 }
 
@@ -46,37 +54,25 @@ void PadPalette(QImage& image)
     image.setColorTable(table);
 }
 
-bool RowIsGrey(const std::uint32_t* p, int w)
-{
-    std::uint32_t differs = 0;
-    for (int x = 0; x < w; ++x) {
-        const std::uint32_t v = p[x];
-        differs |= ((v >> 16) ^ v) & 0xFF;
-        differs |= ((v >> 8) ^ v) & 0xFF;
-    }
-    return differs == 0;
-}
-
 // The grey levels of an all-grey 32-bit image as bytes under the grey ramp;
 // a null image (and *grey false) as soon as one pixel is not grey. Each row
-// is checked, then converted while it is still in the cache, so that the
-// picture is read from memory once.
+// is checked and converted in one pass, so that the picture is read from
+// memory once.
 QImage GreyTo8bit(const QImage& image, bool* grey)
 {
     *grey = true;
-    QImage out = Indexed8WithGreyRamp(image.width(), image.height());
+    QImage out = NewIndexed8(image.width(), image.height());
     if (out.isNull())
         return out;
+    out.setColorTable(GreyRamp());
     const int w = image.width();
+    const auto greyRow = kernels::Active().greyRow;
     for (int y = 0; y < image.height(); ++y) {
         const auto* src = reinterpret_cast<const std::uint32_t*>(image.constScanLine(y));
-        if (!RowIsGrey(src, w)) {
+        if (!greyRow(src, out.scanLine(y), w)) {
             *grey = false;
             return {};
         }
-        std::uint8_t* dst = out.scanLine(y);
-        for (int x = 0; x < w; ++x)
-            dst[x] = std::uint8_t(src[x]);
     }
     return out;
 }
@@ -147,7 +143,7 @@ void TBitmap::SetPixelFormat(TPixelFormat format)
         bool grey = false;
         converted = GreyTo8bit(image_, &grey);
         if (!grey)
-            converted = image_.convertToFormat(QImage::Format_Indexed8);
+            converted = QuantizedTo8bit(image_);
     } else {
         converted = image_.convertToFormat(image_.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     }
@@ -222,7 +218,7 @@ void TBitmap::SetImage(const QImage& image)
     Changed();
 }
 
-QImage TBitmap::Normalized(const QImage& image)
+QImage TBitmap::Normalized(QImage image)
 {
     if (image.isNull())
         return {};
@@ -238,6 +234,15 @@ QImage TBitmap::Normalized(const QImage& image)
         out = image.convertToFormat(QImage::Format_Indexed8);
         break;
     case QImage::Format_Grayscale8:
+        if (image.isDetached()) {
+            // The grey bytes are already what the grey ramp shows: take
+            // them over rather than copy them.
+            image.reinterpretAsFormat(QImage::Format_Indexed8);
+            image.setColorTable(GreyRamp());
+            out = std::move(image);
+            break;
+        }
+        [[fallthrough]];
     case QImage::Format_Grayscale16: {
         const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
         out = Indexed8WithGreyRamp(image.width(), image.height());
@@ -345,11 +350,13 @@ void TPicture::LoadFromFile(const QString& fileName)
     if (!reader.read(&image) || image.isNull())
         throw fail(Because(QStringLiteral("the file is damaged or is not a picture this program can read"),
                            reader.errorString()));
-    const QImage normalized = TBitmap::Normalized(image);
+    const int width = image.width();
+    const int height = image.height();
+    const QImage normalized = TBitmap::Normalized(std::move(image));
     if (normalized.isNull())
         throw fail(QStringLiteral("there is not enough memory for a picture of %1 × %2 pixels.")
-                       .arg(image.width())
-                       .arg(image.height()));
+                       .arg(width)
+                       .arg(height));
     bitmap_.SetImage(normalized);
 }
 

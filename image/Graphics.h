@@ -78,7 +78,8 @@ public:
     TPixelFormat PixelFormat() const;
     // Converting to pf8bit: an 8-bit bitmap stays as it is; an all-grey
     // picture gets the grey ramp (byte = grey level); any other picture is
-    // quantized to a palette by Qt. pf32bit converts to 32-bit colour.
+    // quantized to a palette (QuantizedTo8bit). pf32bit converts to 32-bit
+    // colour.
     void SetPixelFormat(TPixelFormat format);
 
     // Row y's bytes, row 0 at the top: Width() bytes on 8-bit bitmaps,
@@ -116,8 +117,9 @@ public:
     std::function<void()> OnChange;
 
     // Brings any QImage into one of the layouts above; a null image on
-    // failure (not enough memory).
-    static QImage Normalized(const QImage& image);
+    // failure (not enough memory). An 8-bit grey image held by nobody else
+    // keeps its pixels (no copy).
+    static QImage Normalized(QImage image);
 
 private:
     friend class TCanvas;
