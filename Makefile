@@ -25,8 +25,14 @@ build: deps $(BUILD_DIR)/build.ninja
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 run: build
-	@if [ -z "$${DISPLAY:-}" ] && [ -z "$${WAYLAND_DISPLAY:-}" ]; then \
-	  echo "imagebench needs a display: neither DISPLAY nor WAYLAND_DISPLAY is set."; exit 1; fi
+	@# Only an X11 or Wayland window needs DISPLAY or WAYLAND_DISPLAY; Windows
+	@# and macOS always have their desktop.
+	@case "$$(uname -s)" in Darwin|MINGW*|MSYS*|CYGWIN*|Windows*) ;; *) \
+	  case "$${QT_QPA_PLATFORM:-xcb}" in xcb*|wayland*) \
+	    if [ -z "$${DISPLAY:-}" ] && [ -z "$${WAYLAND_DISPLAY:-}" ]; then \
+	      echo "imagebench needs a display: neither DISPLAY nor WAYLAND_DISPLAY is set."; exit 1; fi ;; \
+	  esac ;; \
+	esac
 	$(BUILD_DIR)/imagebench
 
 test: build

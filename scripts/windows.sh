@@ -1,0 +1,91 @@
+#!/bin/sh
+# make windows: imagebench for 64-bit Windows, built on Debian.
+#   1. Qt for MinGW, built once into the cache (scripts/qt-windows.sh);
+#   2. the workbench and its whole test suite, cross-built (build-windows/);
+#   3. the program with every DLL it loads (build-windows/stage/imagebench/);
+#   4. dist/imagebench-<version>-windows-x64.zip and dist/imagebench-<version>-setup.exe.
+set -eu
+cd "$(dirname "$0")/.."
+root=$PWD
+build=${WINDOWS_BUILD_DIR:-build-windows}
+jobs=${JOBS:-$(nproc)}
+triplet=x86_64-w64-mingw32
+
+scripts/deps.sh windows
+qt=$(scripts/qt-windows.sh | tail -n 1)
+[ -f "$qt/lib/cmake/Qt6/Qt6Config.cmake" ] || { echo "windows: no Qt for MinGW in $qt" >&2; exit 1; }
+
+# Rebuilt from scratch when the Qt underneath changed.
+if [ -f "$build/CMakeCache.txt" ] && ! grep -q "^CMAKE_PREFIX_PATH:[A-Z]*=$qt\$" "$build/CMakeCache.txt"; then
+  rm -rf "$build"
+fi
+[ -f "$build/build.ninja" ] || cmake -S . -B "$build" -G Ninja \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DCMAKE_PREFIX_PATH="$qt" \
+  -DCMAKE_CROSSCOMPILING_EMULATOR="$root/scripts/wine-run.sh" \
+  -DCMAKE_BUILD_TYPE=Release -DIMAGEBENCH_WERROR=ON
+cmake --build "$build" -j "$jobs"
+
+version=$(sed -n 's/^project(imagebench VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+gcc_runtime=$(dirname "$($triplet-g++-posix -print-libgcc-file-name)")
+runtime_dirs="$qt/bin $gcc_runtime /usr/$triplet/lib"
+
+# Copies the DLLs a program or DLL imports (and theirs in turn) from Qt's and
+# the compiler's folders; Windows' own DLLs are found in none of them.
+deploy_imports() {   # deploy_imports <exe or dll> <folder>
+  for dll in $($triplet-objdump -p "$1" | sed -n 's/^[[:space:]]*DLL Name: //p'); do
+    [ -e "$2/$dll" ] && continue
+    for dir in $runtime_dirs; do
+      if [ -f "$dir/$dll" ]; then
+        cp "$dir/$dll" "$2/$dll"
+        deploy_imports "$2/$dll" "$2"
+        break
+      fi
+    done
+  done
+}
+
+stage=$build/stage/imagebench
+rm -rf "$build/stage"
+mkdir -p "$stage"
+cp "$build/imagebench.exe" "$stage/"
+cp packaging/imagebench.ico "$stage/"
+for plugin in platforms/qwindows.dll styles/*.dll imageformats/*.dll; do
+  for file in "$qt"/plugins/$plugin; do
+    [ -f "$file" ] || continue
+    mkdir -p "$stage/$(dirname "$plugin")"
+    cp "$file" "$stage/$(dirname "$plugin")/"
+  done
+done
+for file in "$stage/imagebench.exe" "$stage"/*/*.dll; do
+  deploy_imports "$file" "$stage"
+done
+find "$stage" -name '*.dll' -o -name '*.exe' | xargs $triplet-strip --strip-unneeded
+
+mkdir -p dist
+zip_file=dist/imagebench-$version-windows-x64.zip
+setup_file=dist/imagebench-$version-setup.exe
+rm -f "$zip_file" "$setup_file"
+(cd "$build/stage" && zip -qr9 "$root/$zip_file" imagebench)
+
+# The installer's file lists: every staged file, so that the uninstaller
+# removes exactly what was installed.
+files=$root/$build/stage/files.nsh
+unfiles=$root/$build/stage/unfiles.nsh
+: >"$files"
+: >"$unfiles"
+(cd "$stage" && find . -type d | sort) | while read -r dir; do
+  d=$(echo "${dir#./}" | tr / '\\')
+  [ "$dir" = . ] && out='$INSTDIR' || out="\$INSTDIR\\$d"
+  echo "SetOutPath \"$out\"" >>"$files"
+  (cd "$stage/$dir" && find . -maxdepth 1 -type f | sort) | while read -r f; do
+    echo "File \"$root/$stage/${dir#./}/${f#./}\"" | sed 's|/\./|/|; s|//|/|g' >>"$files"
+    echo "Delete \"$out\\${f#./}\"" >>"$unfiles"
+  done
+done
+(cd "$stage" && find . -mindepth 1 -type d | sort -r) | while read -r dir; do
+  echo "RMDir \"\$INSTDIR\\$(echo "${dir#./}" | tr / '\\')\"" >>"$unfiles"
+done
+makensis -V2 -DVERSION="$version" -DSTAGE="$root/$stage" -DFILES="$files" -DUNFILES="$unfiles" \
+  -DOUTFILE="$root/$setup_file" packaging/imagebench.nsi
+
+ls -l "$zip_file" "$setup_file"
