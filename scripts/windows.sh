@@ -21,6 +21,7 @@ if [ -f "$build/CMakeCache.txt" ] && ! grep -q "^CMAKE_PREFIX_PATH:[A-Z]*=$qt\$"
 fi
 [ -f "$build/build.ninja" ] || cmake -S . -B "$build" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DCMAKE_PREFIX_PATH="$qt" \
+  -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
   -DCMAKE_CROSSCOMPILING_EMULATOR="$root/scripts/wine-run.sh" \
   -DCMAKE_BUILD_TYPE=Release -DIMAGEBENCH_WERROR=ON
 cmake --build "$build" -j "$jobs"
