@@ -62,31 +62,4 @@ for file in "$stage/imagebench.exe" "$stage"/*/*.dll; do
 done
 find "$stage" -name '*.dll' -o -name '*.exe' | xargs $triplet-strip --strip-unneeded
 
-mkdir -p dist
-zip_file=dist/imagebench-$version-windows-x64.zip
-setup_file=dist/imagebench-$version-setup.exe
-rm -f "$zip_file" "$setup_file"
-(cd "$build/stage" && zip -qr9 "$root/$zip_file" imagebench)
-
-# The installer's file lists: every staged file, so that the uninstaller
-# removes exactly what was installed.
-files=$root/$build/stage/files.nsh
-unfiles=$root/$build/stage/unfiles.nsh
-: >"$files"
-: >"$unfiles"
-(cd "$stage" && find . -type d | sort) | while read -r dir; do
-  d=$(echo "${dir#./}" | tr / '\\')
-  [ "$dir" = . ] && out='$INSTDIR' || out="\$INSTDIR\\$d"
-  echo "SetOutPath \"$out\"" >>"$files"
-  (cd "$stage/$dir" && find . -maxdepth 1 -type f | sort) | while read -r f; do
-    echo "File \"$root/$stage/${dir#./}/${f#./}\"" | sed 's|/\./|/|; s|//|/|g' >>"$files"
-    echo "Delete \"$out\\${f#./}\"" >>"$unfiles"
-  done
-done
-(cd "$stage" && find . -mindepth 1 -type d | sort -r) | while read -r dir; do
-  echo "RMDir \"\$INSTDIR\\$(echo "${dir#./}" | tr / '\\')\"" >>"$unfiles"
-done
-makensis -V2 -DVERSION="$version" -DSTAGE="$root/$stage" -DFILES="$files" -DUNFILES="$unfiles" \
-  -DOUTFILE="$root/$setup_file" packaging/imagebench.nsi
-
-ls -l "$zip_file" "$setup_file"
+scripts/windows-package.sh "$stage" "$version"
