@@ -35,8 +35,14 @@ Function .onInit
   !insertmacro MULTIUSER_INIT
 FunctionEnd
 
+; Started without /AllUsers or /CurrentUser (Uninstall.exe opened by hand),
+; the uninstaller goes by whose registry names its folder.
 Function un.onInit
   !insertmacro MULTIUSER_UNINIT
+  ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $0 == $INSTDIR
+    Call un.MultiUser.InstallMode.CurrentUser
+  ${EndIf}
 FunctionEnd
 
 Section "imagebench"
