@@ -38,7 +38,8 @@ imageformats_args="-DCMAKE_BUILD_TYPE=Release -DQT_HOST_PATH=/usr
 
 key=$( { echo "$version"; echo "$configure_args"; echo "$imageformats_args"; cat "$toolchain"; } | sha256sum | cut -c1-12)
 prefix=$cache/qt-$upstream-mingw-$key
-if [ -f "$prefix/.complete" ]; then
+if [ -f "$prefix/.complete" ] && { [ -f "$prefix/plugins/imageformats/qtiff.dll" ] \
+     || [ -f "$prefix/.imageformats-failed" ] || [ "${IMAGEBENCH_QT_IMAGEFORMATS:-1}" != 1 ]; }; then
   echo "$prefix"
   exit 0
 fi
@@ -74,33 +75,38 @@ SRC
   mv "$dir" "$work/$1"
 }
 
-fetch qt6-base "$version"
-if [ ! -f "$work/qt6-base-build/.installed" ]; then
-  log "configuring qt6-base $upstream for MinGW (about 13 minutes to build on 2 cores)"
-  # shellcheck disable=SC2086
-  cmake -S "$work/qt6-base" -B "$work/qt6-base-build" -G Ninja -Wno-dev \
-    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_INSTALL_PREFIX="$prefix" $configure_args >&2
-  cmake --build "$work/qt6-base-build" -j "$jobs" >&2
-  cmake --install "$work/qt6-base-build" >&2
-  touch "$work/qt6-base-build/.installed"
+if [ ! -f "$prefix/.complete" ]; then
+  fetch qt6-base "$version"
+  if [ ! -f "$work/qt6-base-build/.installed" ]; then
+    log "configuring qt6-base $upstream for MinGW (about 13 minutes to build on 2 cores)"
+    # shellcheck disable=SC2086
+    cmake -S "$work/qt6-base" -B "$work/qt6-base-build" -G Ninja -Wno-dev \
+      -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_INSTALL_PREFIX="$prefix" $configure_args >&2
+    cmake --build "$work/qt6-base-build" -j "$jobs" >&2
+    cmake --install "$work/qt6-base-build" >&2
+    touch "$work/qt6-base-build/.installed"
+  fi
+  echo "$version $configure_args" >"$prefix/.complete"
 fi
 
-# The image formats module is welcome but not needed: without it the Windows
-# build reads and writes Qt's built-in kinds only.
+# The image formats module (TIFF, WebP, TGA, ICNS, WBMP) is welcome but not
+# needed: without it the Windows build reads and writes Qt's built-in kinds.
 imageformats_version=$(dpkg-query -W -f='${Version}' qt6-image-formats-plugins 2>/dev/null || echo "$upstream-1")
-if [ "${IMAGEBENCH_QT_IMAGEFORMATS:-1}" = 1 ] && [ ! -f "$work/qt6-imageformats-build/.installed" ]; then
+if [ "${IMAGEBENCH_QT_IMAGEFORMATS:-1}" = 1 ] && [ ! -f "$prefix/plugins/imageformats/qtiff.dll" ] \
+   && [ ! -f "$prefix/.imageformats-failed" ]; then
+  # shellcheck disable=SC2086
   if fetch qt6-imageformats "$imageformats_version" \
      && cmake -S "$work/qt6-imageformats" -B "$work/qt6-imageformats-build" -G Ninja -Wno-dev \
           -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_PREFIX_PATH="$prefix" \
           -DCMAKE_INSTALL_PREFIX="$prefix" $imageformats_args >&2 \
      && cmake --build "$work/qt6-imageformats-build" -j "$jobs" >&2 \
      && cmake --install "$work/qt6-imageformats-build" >&2; then
-    touch "$work/qt6-imageformats-build/.installed"
+    :
   else
     log "qt6-imageformats did not build; going on with Qt's built-in picture kinds"
+    touch "$prefix/.imageformats-failed"
   fi
 fi
 
-echo "$version $configure_args $imageformats_args" >"$prefix/.complete"
 rm -rf "$work"
 echo "$prefix"
