@@ -3,7 +3,7 @@
 # the same version as the host Qt whose tools (moc, uic, rcc) the cross build
 # uses. The result is cached outside the work tree and reused while present:
 #   ${XDG_CACHE_HOME:-$HOME/.cache}/imagebench/qt-<version>-mingw-<key>/
-# <key> is a hash of the configure line and the toolchain file, so a changed
+# <key> is a hash of the configure line, compiler and toolchain file, so a changed
 # version or feature set builds anew (a program built against one feature set
 # misbehaves on the DLLs of another).
 # Prints the install prefix on its last line of standard output.
@@ -36,7 +36,12 @@ imageformats_args="-DCMAKE_BUILD_TYPE=Release -DQT_HOST_PATH=/usr
  -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake
  -DFEATURE_system_tiff=OFF -DFEATURE_system_webp=OFF -DFEATURE_jasper=OFF -DFEATURE_mng=OFF"
 
-key=$( { echo "$version"; echo "$configure_args"; echo "$imageformats_args"; cat "$toolchain"; } | sha256sum | cut -c1-12)
+# The key: what decides the DLLs' contents (the version, the configure lines,
+# the compilers and the toolchain's settings other than how tests are run).
+key=$( { echo "$version"; echo "$configure_args"; echo "$imageformats_args"
+         x86_64-w64-mingw32-g++-posix --version | head -n 1
+         grep -E 'SYSTEM_NAME|PROCESSOR|TRIPLET|COMPILER|CMAKE_AR|CMAKE_RANLIB|FIND_ROOT' "$toolchain"; } \
+       | sha256sum | cut -c1-12)
 prefix=$cache/qt-$upstream-mingw-$key
 if [ -f "$prefix/.complete" ] && { [ -f "$prefix/plugins/imageformats/qtiff.dll" ] \
      || [ -f "$prefix/.imageformats-failed" ] || [ "${IMAGEBENCH_QT_IMAGEFORMATS:-1}" != 1 ]; }; then
