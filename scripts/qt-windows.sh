@@ -36,6 +36,12 @@ imageformats_args="-DCMAKE_BUILD_TYPE=Release -DQT_HOST_PATH=/usr
  -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake
  -DFEATURE_system_tiff=OFF -DFEATURE_system_webp=OFF -DFEATURE_jasper=OFF -DFEATURE_mng=OFF"
 
+# One build at a time: a second caller waits for the first and then finds the
+# cache ready.
+mkdir -p "$cache"
+exec 9>"$cache/.lock"
+flock 9
+
 # The key: what decides the DLLs' contents (the version, the configure lines,
 # the compilers and the toolchain's settings other than how tests are run).
 key=$( { echo "$version"; echo "$configure_args"; echo "$imageformats_args"
