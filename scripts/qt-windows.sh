@@ -36,12 +36,6 @@ imageformats_args="-DCMAKE_BUILD_TYPE=Release -DQT_HOST_PATH=/usr
  -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake
  -DFEATURE_system_tiff=OFF -DFEATURE_system_webp=OFF -DFEATURE_jasper=OFF -DFEATURE_mng=OFF"
 
-# One build at a time: a second caller waits for the first and then finds the
-# cache ready.
-mkdir -p "$cache"
-exec 9>"$cache/.lock"
-flock 9
-
 # The key: what decides the DLLs' contents (the version, the configure lines,
 # the compilers and the toolchain's settings other than how tests are run).
 key=$( { echo "$version"; echo "$configure_args"; echo "$imageformats_args"
@@ -49,8 +43,20 @@ key=$( { echo "$version"; echo "$configure_args"; echo "$imageformats_args"
          grep -E 'SYSTEM_NAME|PROCESSOR|TRIPLET|COMPILER|CMAKE_AR|CMAKE_RANLIB|FIND_ROOT' "$toolchain"; } \
        | sha256sum | cut -c1-12)
 prefix=$cache/qt-$upstream-mingw-$key
-if [ -f "$prefix/.complete" ] && { [ -f "$prefix/plugins/imageformats/qtiff.dll" ] \
-     || [ -f "$prefix/.imageformats-failed" ] || [ "${IMAGEBENCH_QT_IMAGEFORMATS:-1}" != 1 ]; }; then
+ready() {
+  [ -f "$prefix/.complete" ] && { [ -f "$prefix/plugins/imageformats/qtiff.dll" ] \
+    || [ -f "$prefix/.imageformats-failed" ] || [ "${IMAGEBENCH_QT_IMAGEFORMATS:-1}" != 1 ]; }
+}
+if ready; then
+  echo "$prefix"
+  exit 0
+fi
+# One build at a time: a second caller waits for the first and then finds the
+# cache ready.
+mkdir -p "$cache"
+exec 9>"$cache/.lock"
+flock 9
+if ready; then
   echo "$prefix"
   exit 0
 fi
