@@ -40,7 +40,8 @@ imageformats_args="-DCMAKE_BUILD_TYPE=Release -DQT_HOST_PATH=/usr
 # the compilers and the toolchain's settings other than how tests are run).
 key=$( { echo "$version"; echo "$configure_args"; echo "$imageformats_args"
          x86_64-w64-mingw32-g++-posix --version | head -n 1
-         grep -E 'SYSTEM_NAME|PROCESSOR|TRIPLET|COMPILER|CMAKE_AR|CMAKE_RANLIB|FIND_ROOT' "$toolchain"; } \
+         grep -E 'SYSTEM_NAME|PROCESSOR|TRIPLET|COMPILER|CMAKE_AR|CMAKE_RANLIB|FIND_ROOT' "$toolchain"
+         cat "$root"/packaging/qt-patches/*/*.patch; } \
        | sha256sum | cut -c1-12)
 prefix=$cache/qt-$upstream-mingw-$key
 ready() {
@@ -89,6 +90,12 @@ SRC
   # shellcheck disable=SC2086
   (cd "$work/dl" && apt-get $apt_opts source -q "$1=$2" >&2)
   dir=$(find "$work/dl" -maxdepth 1 -mindepth 1 -type d -name "$1-*" | head -n 1)
+  # Our own fixes on top of Debian's (packaging/qt-patches/<package>/).
+  for patch in "$root/packaging/qt-patches/$1"/*.patch; do
+    [ -f "$patch" ] || continue
+    log "applying $(basename "$patch")"
+    patch -d "$dir" -p1 -s <"$patch" >&2
+  done
   mv "$dir" "$work/$1"
 }
 
