@@ -13,7 +13,7 @@ case "${1:-build}" in
   bench) packages="$packages libbenchmark-dev libopencv-core-dev libopencv-imgproc-dev" ;;
   check) packages="$packages clang libclang-rt-dev" ;;
   windows) packages="$packages g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 googletest
-             wine64 wine nsis zip dpkg-dev xz-utils fonts-dejavu-core xvfb xauth x11-utils xdotool" ;;
+             wine64 wine nsis zip dpkg-dev xz-utils patch fonts-dejavu-core xvfb xauth x11-utils xdotool" ;;
   *) echo "usage: $0 build|bench|check|windows" >&2; exit 2 ;;
 esac
 
