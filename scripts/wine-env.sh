@@ -29,4 +29,8 @@ wine_prefix() {
   # seconds for Wine's helpers to start and stop.
   timeout 10 wineserver -k 2>/dev/null || true
   wineserver -p
+  # Wine's own services start with the first program and live as long as the
+  # server; started here, away from any pipe, they never hold a test's output
+  # open (which would make every run wait for its time limit).
+  timeout 120 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
