@@ -34,6 +34,30 @@ QList<QRgb> GreyRamp()
     return ramp;
 }
 
+// Windows keeps these names, with any extension, for devices: "CON.png" is
+// the console and "aux.bmp" a serial port, never files.
+[[maybe_unused]] bool IsDeviceName(const QString& fileName)
+{
+    const QString name = QFileInfo(fileName).fileName();
+    const QString base = name.left(name.indexOf(QLatin1Char('.'))).trimmed().toUpper();
+    if (base == QLatin1String("CON") || base == QLatin1String("PRN") || base == QLatin1String("AUX") ||
+        base == QLatin1String("NUL") || base == QLatin1String("CONIN$") || base == QLatin1String("CONOUT$"))
+        return true;
+    return base.size() == 4 && (base.startsWith(QLatin1String("COM")) || base.startsWith(QLatin1String("LPT"))) &&
+           base[3] >= QLatin1Char('1') && base[3] <= QLatin1Char('9');
+}
+
+// A name the system keeps for a device, as the reason to refuse it.
+QString DeviceNameReason([[maybe_unused]] const QString& fileName)
+{
+#ifdef Q_OS_WIN
+    if (IsDeviceName(fileName))
+        return QStringLiteral("the name \"%1\" belongs to a device on Windows; choose another name.")
+            .arg(QFileInfo(fileName).fileName());
+#endif
+    return {};
+}
+
 QImage Indexed8WithGreyRamp(int width, int height)
 {
     QImage out(width, height, QImage::Format_Indexed8);
@@ -330,6 +354,8 @@ void TPicture::LoadFromFile(const QString& fileName)
     };
     if (QFileInfo(fileName).isDir())
         throw fail(QStringLiteral("it is a folder, not a picture file."));
+    if (const QString device = DeviceNameReason(fileName); !device.isEmpty())
+        throw fail(device);
 
     {
         // Qt's reader says only "Unable to read image data" for a file it
@@ -367,6 +393,8 @@ void TPicture::SaveToFile(const QString& fileName) const
     const auto fail = [&](const QString& reason) {
         return Exception(QStringLiteral("Cannot save \"%1\": %2").arg(Shown(fileName), reason));
     };
+    if (const QString device = DeviceNameReason(fileName); !device.isEmpty())
+        throw fail(device);
     const QByteArray kind = QFileInfo(fileName).suffix().toLower().toLatin1();
     if (kind.isEmpty())
         throw fail(QStringLiteral("the name has no extension, so the picture kind is unknown."));

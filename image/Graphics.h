@@ -27,6 +27,12 @@ constexpr TColor clWhite = 0xFFFFFF;
 // are not zero), so it can never be mistaken for a pixel of the picture.
 constexpr TColor clNone = 0x1FFFFFFF;
 
+// <windows.h> defines these four as macros (COLORREF has the same layout); a
+// translation unit that includes it before this header gets the functions.
+#undef GetRValue
+#undef GetGValue
+#undef GetBValue
+#undef RGB
 constexpr int GetRValue(TColor c) { return c & 0xFF; }
 constexpr int GetGValue(TColor c) { return (c >> 8) & 0xFF; }
 constexpr int GetBValue(TColor c) { return (c >> 16) & 0xFF; }

@@ -1,98 +1,17 @@
-// Saving where it cannot succeed, through the window's save dialog: each
+// Saving where it cannot succeed on any system: no picture, a kind that
+// cannot be written, a missing folder, a folder in place of the file. Each
 // attempt shows one message naming the file and the reason, the picture stays
 // in the window, and a file that was already at that name is byte-identical.
-//
-// A name on /dev/full is not used: the picture is written to a temporary file
-// beside the target and renamed over it, so the device node itself would be
-// replaced. A small tmpfs (where the tests may mount one) and a file-size limit
-// give the same "no room" failures safely.
-#include "support/HostileInputs.h"
+// The faults of one system live in window_write_faults_<system>.cpp.
 #include "support/TestPictures.h"
-#include "support/WindowFixture.h"
+#include "support/WriteFaults.h"
 
 #include <QDir>
 #include <QFile>
 
-#include <sys/mount.h>
-#include <sys/resource.h>
-
-#include <cerrno>
-#include <csignal>
-#include <cstdio>
-#include <cstring>
-
 using namespace testpictures;
-
-namespace {
-
-const QByteArray kOld = "the picture file that was here before, which must survive\n";
-
-// A tmpfs of the given size on a fresh folder, unmounted when it goes.
-class SmallDisk {
-public:
-    SmallDisk(const QString& where, const char* options) : path_(where)
-    {
-        QDir().mkpath(path_);
-        if (::mount("tmpfs", QFile::encodeName(path_).constData(), "tmpfs", 0, options) == 0)
-            mounted_ = true;
-        else
-            why_ = QStringLiteral("cannot mount a tmpfs here: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
-    }
-    ~SmallDisk()
-    {
-        if (mounted_)
-            ::umount2(QFile::encodeName(path_).constData(), MNT_DETACH);
-    }
-    bool MakeReadOnly()
-    {
-        return ::mount("tmpfs", QFile::encodeName(path_).constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
-    }
-    bool Mounted() const { return mounted_; }
-    QString Why() const { return why_; }
-    QString FilePath(const char* name) const { return QDir(path_).filePath(QString::fromLatin1(name)); }
-    QStringList Files() const { return QDir(path_).entryList(QDir::Files | QDir::Hidden | QDir::System); }
-
-private:
-    QString path_;
-    bool mounted_ = false;
-    QString why_;
-};
-
-class WriteFaults : public WindowTest {
-protected:
-    void SetUp() override
-    {
-        WindowTest::SetUp();
-        if (HasFatalFailure())
-            return;
-        OpenPicture(RandomColour(200, 150, 21, false));
-        ASSERT_TRUE(messages.isEmpty());
-        picture = Bytes(*Bitmap());
-    }
-
-    // Saves to path, which holds kOld unless it could not be made, and checks
-    // the message, the picture and the old file.
-    void ExpectRefused(const QString& path, bool oldFileThere = true)
-    {
-        messages.clear();
-        Save(path);
-        ASSERT_EQ(messages.size(), 1) << "saving to " << path.toStdString() << " raised no message";
-        std::printf("%s\n", qPrintable(messages.front()));
-        const QString named = QStringLiteral("\"%1\"").arg(QDir::toNativeSeparators(path));
-        EXPECT_TRUE(messages.front().contains(named)) << messages.front().toStdString();
-        const QString reason = messages.front().mid(messages.front().indexOf(named) + named.size());
-        EXPECT_GE(reason.trimmed().size(), 8) << "no reason: " << messages.front().toStdString();
-        EXPECT_FALSE(reason.contains(QStringLiteral("Unknown error"))) << messages.front().toStdString();
-        if (oldFileThere) {
-            EXPECT_EQ(FileBytes(path), kOld) << path.toStdString();
-        }
-        EXPECT_EQ(Bytes(*Bitmap()), picture);
-    }
-
-    QByteArray picture;
-};
-
-} // namespace
+using writefaults::kOld;
+using writefaults::WriteFaults;
 
 TEST_F(WriteFaults, NoPictureLoadedLeavesTheFileAlone)
 {
@@ -124,88 +43,4 @@ TEST_F(WriteFaults, UnknownOrMissingExtensionsAndMissingFoldersAreRefused)
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("taken.png")));
     ExpectRefused(dir.filePath(QStringLiteral("taken.png")), false);
     EXPECT_TRUE(QFileInfo(dir.filePath(QStringLiteral("taken.png"))).isDir());
-}
-
-TEST_F(WriteFaults, AFolderWithoutWritePermissionIsRefused)
-{
-    const QString folder = dir.filePath(QStringLiteral("locked"));
-    ASSERT_TRUE(QDir().mkpath(folder));
-    const QString path = QDir(folder).filePath(QStringLiteral("old.png"));
-    ASSERT_TRUE(WriteFile(path, kOld));
-    const auto readOnly = QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther |
-                          QFileDevice::ExeOther;
-    QFile::setPermissions(dir.path(), readOnly | QFileDevice::WriteOwner);
-    QFile::setPermissions(folder, readOnly);
-    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther |
-                                    QFileDevice::WriteOther);
-    {
-        hostile::Unprivileged scope;
-        if (!scope.Active())
-            GTEST_SKIP() << "file permissions cannot be made to hold: " << scope.Why().toStdString();
-        ExpectRefused(path);
-        EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("old.png")});
-    }
-    QFile::setPermissions(folder, readOnly | QFileDevice::WriteOwner);
-}
-
-TEST_F(WriteFaults, AReadOnlyFileSystemIsRefused)
-{
-    SmallDisk disk(dir.filePath(QStringLiteral("ro")), "size=1m");
-    if (!disk.Mounted())
-        GTEST_SKIP() << disk.Why().toStdString();
-    const QString path = disk.FilePath("old.png");
-    ASSERT_TRUE(WriteFile(path, kOld));
-    if (!disk.MakeReadOnly())
-        GTEST_SKIP() << "cannot remount the tmpfs read-only: " << std::strerror(errno);
-    ExpectRefused(path);
-    ExpectRefused(disk.FilePath("new.png"), false);
-    EXPECT_EQ(disk.Files(), QStringList{QStringLiteral("old.png")});
-}
-
-TEST_F(WriteFaults, AFullDiskIsRefusedAndLeavesNoPartialFile)
-{
-    SmallDisk disk(dir.filePath(QStringLiteral("full")), "size=64k");
-    if (!disk.Mounted())
-        GTEST_SKIP() << disk.Why().toStdString();
-    for (const char* name : {"old.png", "old.bmp", "old.tif"})
-        ASSERT_TRUE(WriteFile(disk.FilePath(name), kOld));
-    // Fill what is left, then try to save a picture of some 90 kB.
-    {
-        QFile filler(disk.FilePath("filler"));
-        ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
-        const QByteArray block(4096, 'x');
-        while (filler.write(block) == block.size() && filler.flush()) {
-        }
-    }
-    for (const char* name : {"old.png", "old.bmp", "old.tif"}) {
-        SCOPED_TRACE(name);
-        ExpectRefused(disk.FilePath(name));
-    }
-    QStringList files = disk.Files();
-    files.removeAll(QStringLiteral("filler"));
-    for (const QString& file : files)
-        EXPECT_TRUE(file.startsWith(QLatin1String("old."))) << "left behind: " << file.toStdString();
-}
-
-TEST_F(WriteFaults, AFileSizeLimitIsRefusedLikeAFullDisk)
-{
-    const QString path = dir.filePath(QStringLiteral("old.bmp"));
-    ASSERT_TRUE(WriteFile(path, kOld));
-    rlimit previous{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = previous;
-    small.rlim_cur = 16 * 1024;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    for (const char* name : {"old.bmp", "old.png", "old.ppm"}) {
-        const QString target = dir.filePath(QString::fromLatin1(name));
-        ASSERT_TRUE(QFile::exists(target) || WriteFile(target, kOld));
-        SCOPED_TRACE(name);
-        ExpectRefused(target);
-    }
-    setrlimit(RLIMIT_FSIZE, &previous);
-    std::signal(SIGXFSZ, oldHandler);
-    QStringList files = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
-    files.removeAll(QStringLiteral("open.png"));
-    EXPECT_EQ(files, QStringList({QStringLiteral("old.bmp"), QStringLiteral("old.png"), QStringLiteral("old.ppm")}));
 }

@@ -42,8 +42,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: %s PICTURE OUTPUT.png [ZOOM [X Y]]\n", argv[0]);
         return 2;
     }
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     TApplication application(argc, argv);
     const QString picture = QDir::current().absoluteFilePath(QString::fromLocal8Bit(argv[1]));
     const QString output = QString::fromLocal8Bit(argv[2]);

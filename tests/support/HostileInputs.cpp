@@ -6,10 +6,6 @@
 #include <QImage>
 #include <QImageWriter>
 
-#include <fcntl.h>
-#include <sys/fsuid.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 
@@ -306,42 +302,6 @@ QList<Input> Build(const QString& folder)
         QFile::setPermissions(locked.path, QFileDevice::Permissions());
     }
     return m.inputs;
-}
-
-Unprivileged::Unprivileged()
-{
-    if (geteuid() != 0) {
-        why_ = QStringLiteral("not running as root: permissions already hold");
-        active_ = true;
-        return;
-    }
-    constexpr uid_t nobody = 65534;
-    previousGroup_ = gid_t(setfsgid(nobody));
-    previous_ = uid_t(setfsuid(nobody));
-    changed_ = true;
-    if (uid_t(setfsuid(uid_t(-1))) != nobody) {
-        why_ = QStringLiteral("setfsuid to an unprivileged user was refused");
-        return;
-    }
-    active_ = true;
-}
-
-Unprivileged::~Unprivileged()
-{
-    if (changed_) {
-        setfsuid(previous_);
-        setfsgid(previousGroup_);
-    }
-}
-
-bool ReadableDespitePermissions(const QString& path)
-{
-    Unprivileged scope;
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
-    if (fd < 0)
-        return false;
-    ::close(fd);
-    return true;
 }
 
 } // namespace hostile

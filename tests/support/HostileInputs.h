@@ -7,8 +7,6 @@
 #include <QList>
 #include <QString>
 
-#include <sys/types.h>
-
 namespace hostile {
 
 // What loading an input may do.
@@ -35,8 +33,9 @@ QList<QString> Kinds();
 QList<Input> Build(const QString& folder);
 
 // While alive, file access on this thread is checked as an unprivileged user
-// (setfsuid), so that permissions hold even when the tests run as root.
-// Active() is false, with the reason in Why(), when that could not be done.
+// (on Linux through setfsuid), so that permissions hold even when the tests
+// run as root. Active() is false, with the reason in Why(), when that could
+// not be done. Defined per platform (Privileges_linux.cpp, Privileges_other.cpp).
 class Unprivileged {
 public:
     Unprivileged();
@@ -49,8 +48,8 @@ public:
 private:
     bool active_ = false;
     bool changed_ = false;
-    uid_t previous_ = 0;
-    gid_t previousGroup_ = 0;
+    unsigned previous_ = 0;      // the file-system user and group to go back to
+    unsigned previousGroup_ = 0;
     QString why_;
 };
 

@@ -8,12 +8,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 
 int main(int argc, char** argv)
 {
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     ::testing::InitGoogleTest(&argc, argv);
 #ifdef IMAGEBENCH_WINDOW_TESTS
     TApplication application(argc, argv);

@@ -1,0 +1,39 @@
+#!/bin/sh
+# make windows-test: the whole cross-built test suite under Wine on Qt's
+# offscreen platform, then the smoke run of the installer and the installed
+# program on an X server (scripts/windows-smoke.sh).
+# Tests listed in tests/wine-excluded.txt are left out, each with its reason.
+set -eu
+cd "$(dirname "$0")/.."
+root=$PWD
+build=${WINDOWS_BUILD_DIR:-build-windows}
+jobs=${JOBS:-$(nproc)}
+triplet=x86_64-w64-mingw32
+
+scripts/windows.sh
+qt=$(scripts/qt-windows.sh | tail -n 1)
+gcc_runtime=$(dirname "$($triplet-g++-posix -print-libgcc-file-name)")
+
+. scripts/wine-env.sh
+wine_prefix "$root/$build/wine"
+trap 'wineserver -k 2>/dev/null || true' EXIT INT TERM
+# Qt's DLLs and the MinGW runtime for the test programs; Qt finds its plugins
+# beside its own DLLs. Wine hides every variable starting with QT_ from the
+# program and passes WINEQT_* on without the prefix.
+export WINEPATH="Z:$qt/bin;Z:$gcc_runtime;Z:/usr/$triplet/lib"
+export WINEQT_QPA_PLATFORM=offscreen
+export WINEQT_QPA_FONTDIR='Z:\usr\share\fonts\truetype\dejavu'
+
+excluded=$(sed -n 's/^\([^#[:space:]][^[:space:]]*\).*/\1/p' tests/wine-excluded.txt | sed 's/[.[\*^$()+?{|]/\\&/g' | paste -sd '|' -)
+start=$(date +%s)
+set -- --test-dir "$build" --output-on-failure -j "$jobs" --timeout 600
+if [ -n "$excluded" ]; then
+  set -- "$@" -E "^($excluded)\$"
+fi
+status=0
+ctest "$@" || status=$?
+echo "windows-test: the suite under Wine took $(( $(date +%s) - start )) s"
+[ "$status" = 0 ] || exit "$status"
+wineserver -k 2>/dev/null || true
+
+scripts/windows-smoke.sh

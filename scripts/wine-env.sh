@@ -1,0 +1,36 @@
+# Sourced by the Windows scripts: a Wine prefix ready for unattended runs.
+#   wine_prefix <folder>   makes (or reuses) the prefix and starts a
+#                          persistent wineserver for it; the caller stops it
+#                          (wineserver -k) when done
+export WINEDEBUG=${WINEDEBUG:--all}
+# No offers to install Mono or Gecko.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINE_TIMEOUT=${WINE_TIMEOUT:-600}
+
+wine_prefix() {
+  export WINEPREFIX="$1"
+  if [ ! -f "$WINEPREFIX/.ready" ]; then
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    timeout 300 wineboot -i >/dev/null 2>&1
+    # A crashing program prints its backtrace and exits instead of waiting
+    # for someone to close the crash dialog.
+    timeout 120 wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
+      /v Debugger /d 'winedbg --auto %ld %ld' /f >/dev/null 2>&1
+    timeout 120 wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
+      /v Auto /d 1 /f >/dev/null 2>&1
+    # Wine draws the window frames itself (Xvfb has no window manager).
+    timeout 120 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+    timeout 120 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    timeout 120 wineserver -w
+    touch "$WINEPREFIX/.ready"
+  fi
+  # One wineserver for the whole run: without it every program waits some
+  # seconds for Wine's helpers to start and stop.
+  timeout 10 wineserver -k 2>/dev/null || true
+  wineserver -p
+  # Wine's own services start with the first program and live as long as the
+  # server; started here, away from any pipe, they never hold a test's output
+  # open (which would make every run wait for its time limit).
+  timeout 120 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+}
