@@ -26,7 +26,10 @@ export WINEQT_QPA_FONTDIR='Z:\usr\share\fonts\truetype\dejavu'
 
 excluded=$(sed -n 's/^\([^#[:space:]][^[:space:]]*\).*/\1/p' tests/wine-excluded.txt | sed 's/[.[\*^$()+?{|]/\\&/g' | paste -sd '|' -)
 start=$(date +%s)
-set -- --test-dir "$build" --output-on-failure -j "$jobs" --timeout 600
+# Wine now and then fails to start a test program at all (it ends within
+# milliseconds and prints nothing); such a test is run once more. A test that
+# fails twice fails the run.
+set -- --test-dir "$build" --output-on-failure -j "$jobs" --timeout 600 --repeat until-pass:2
 if [ -n "$excluded" ]; then
   set -- "$@" -E "^($excluded)\$"
 fi
