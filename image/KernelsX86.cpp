@@ -362,15 +362,8 @@ AVX512 void ReverseBytes5(std::uint8_t* row, int n, const std::uint8_t* ahead)
         _mm512_storeu_si512(row + a, Reversed64Bytes(r));
         _mm512_storeu_si512(row + b - 64, Reversed64Bytes(l));
     }
-    for (; b - a >= 64; a += 32, b -= 32) {
-        auto* left = reinterpret_cast<__m256i*>(row + a);
-        auto* right = reinterpret_cast<__m256i*>(row + b - 32);
-        const __m256i l = _mm256_loadu_si256(left);
-        const __m256i r = _mm256_loadu_si256(right);
-        _mm256_storeu_si256(left, Reversed32Bytes(r));
-        _mm256_storeu_si256(right, Reversed32Bytes(l));
-    }
-    SwapRange(row, a, b);
+    // The middle, under 128 bytes, is reversed in place 32 bytes a step.
+    ReverseBytes2(row + a, b - a, nullptr);
 }
 
 AVX512 void ReverseWords5(std::uint32_t* row, int n, const std::uint8_t* ahead)
