@@ -6,14 +6,11 @@
 
 using namespace testpictures;
 
-namespace {
-
-// What the picture control shows at (x, y), read from a grab of it.
-QRgb Shown(TImage* image, int x, int y) { return image->grab().toImage().pixel(x, y) | 0xFF000000u; }
-
-} // namespace
-
-using EdgeAndMirrorWindow = WindowTest;
+class EdgeAndMirrorWindow : public WindowTest {
+protected:
+    // What the screen shows at (x, y) of the picture control.
+    QRgb Shown(const TImage* image, int x, int y) const { return OnScreen(image).pixel(x, y) | 0xFF000000u; }
+};
 
 TEST_F(EdgeAndMirrorWindow, EdgeDetectionFromTheMenuFiltersThePictureAndTheViewShowsIt)
 {

@@ -28,11 +28,12 @@ protected:
     }
     QString BoxText() const { return Find<QComboBox>("ComboBox1")->currentText(); }
 
-    // Every pixel the control draws shows the bitmap pixel it stands for, or
-    // on a reduced view (by a whole factor here) the mean of its block.
+    // Every pixel the screen shows of the control is the bitmap pixel it
+    // stands for, or on a reduced view (by a whole factor here) the mean of
+    // its block.
     void ExpectDrawnIsBitmap() const
     {
-        const QImage drawn = Image()->grab().toImage();
+        const QImage drawn = OnScreen(Image());
         ASSERT_EQ(drawn.size(), Image()->size());
         const int block = std::max(1, Bitmap()->Width() / Image()->width());
         int wrong = 0;

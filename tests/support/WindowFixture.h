@@ -10,6 +10,9 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QImage>
+#include <QScreen>
 #include <QLabel>
 #include <QLineEdit>
 #include <QStringList>
@@ -78,6 +81,18 @@ protected:
         EXPECT_TRUE(image.save(path)) << path.toStdString();
         Open(path);
         return path;
+    }
+    // What the screen shows where the control is, once the events queued now
+    // are handled as the event loop would: the window's buffer as last drawn.
+    // A grab() would paint the control anew, even where the window was never
+    // redrawn.
+    QImage OnScreen(const QWidget* control) const
+    {
+        QCoreApplication::processEvents();
+        const QPoint at = control->mapTo(form.get(), QPoint(0, 0));
+        return form->screen()
+            ->grabWindow(form->winId(), at.x(), at.y(), control->width(), control->height())
+            .toImage();
     }
     QString Text(const char* lineEdit) const { return Find<QLineEdit>(lineEdit)->text(); }
 
