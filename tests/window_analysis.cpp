@@ -62,7 +62,7 @@ TEST_F(AnalysisWindowTest, ColourPicturesAreConvertedShownAndSavedAtEightBits)
     ASSERT_EQ(Bitmap()->PixelFormat(), pf8bit);
     EXPECT_EQ(Image()->size(), size);
     // The view shows the converted picture.
-    const QImage shown = Image()->grab().toImage();
+    const QImage shown = OnScreen(Image());
     EXPECT_EQ(shown.pixel(10, 7) & 0xFFFFFF, Bitmap()->Image().pixel(10, 7) & 0xFFFFFF);
     // The capture holds the converted colours.
     EXPECT_EQ(At(CaptureMatrix, 10, 7), Bitmap()->Canvas()->Pixels(10, 7));

@@ -152,7 +152,7 @@ TEST_F(WindowTest, OpenShowsThePictureAtNaturalSize)
     EXPECT_TRUE(Image()->AutoSize());
     EXPECT_EQ(Image()->geometry(), QRect(16, 32, 40, 25));
     EXPECT_EQ(Bitmap()->Image(), picture);
-    const QImage shown = Image()->grab().toImage();
+    const QImage shown = OnScreen(Image());
     EXPECT_EQ(shown.pixel(7, 3), picture.pixel(7, 3));
 }
 
@@ -230,7 +230,7 @@ TEST_F(WindowTest, ComplementThroughTheMenuShowsTheNegative)
     const QImage picture = Grey(6, 4, [](int x, int y) { return x * 40 + y; });
     OpenPicture(picture);
     Trigger("Complement1");
-    const QImage shown = Image()->grab().toImage();
+    const QImage shown = OnScreen(Image());
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 6; ++x) {
             EXPECT_EQ(Bitmap()->ScanLine(y)[x], 255 - (x * 40 + y));

@@ -85,7 +85,7 @@ TEST_F(ProbeTest, ZoomedViewsProbeThePixelUnderThePointer)
     EXPECT_EQ(Y(), QStringLiteral("Y=20"));
     EXPECT_EQ(Value(), QStringLiteral("80"));
     // What is drawn there is the block of levels 80 ... 89 the probed pixel opens.
-    const QImage drawn = Image()->grab().toImage();
+    const QImage drawn = OnScreen(Image());
     EXPECT_GE(qRed(drawn.pixel(10, 5)), 80);
     EXPECT_LE(qRed(drawn.pixel(10, 5)), 89);
 }

@@ -508,7 +508,7 @@ TEST_F(UsabilityTest, ThresholdingThenComplementShowsAndSavesTheNegative)
     ASSERT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
     TPicture reloaded;
     reloaded.LoadFromFile(saved);
-    const QImage shown = Image()->grab().toImage();
+    const QImage shown = OnScreen(Image());
     for (int y = 0; y < 20; ++y)
         for (int x = 0; x < 30; ++x) {
             const TColor was = before[y * 30 + x];
