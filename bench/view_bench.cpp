@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QWindow>
 
 #include <memory>
@@ -74,6 +75,13 @@ const bool registered = bench::Register([] {
                     state.ResumeTiming();
                     view.form->Repaint();
                 }
+                // The screen shows what the control draws of the picture as
+                // the last complement left it (a grab draws it afresh).
+                const QPoint at = view.image->mapTo(view.form.get(), QPoint(0, 0));
+                const QRgb shown =
+                    view.form->screen()->grabWindow(view.form->winId(), at.x(), at.y(), 1, 1).toImage().pixel(0, 0);
+                if (shown != view.image->grab(QRect(0, 0, 1, 1)).toImage().pixel(0, 0))
+                    state.SkipWithError("the repaint did not show the complement");
             };
             row.maxTimesMemcpy = 2;
             bench::AddRow(std::move(row));
