@@ -153,6 +153,62 @@ TEST_F(ZoomTest, ReducedViewsAverageTheirBlocks)
             ASSERT_EQ(drawn.pixel(x, y), qRgb(100, 100, 100)) << x << "," << y;
 }
 
+TEST_F(ZoomTest, ReducedViewsShowTheRoundedMeanOfEveryBoxExactly)
+{
+    // Control pixel c covers source pixels [c * S / s, max(that + 1,
+    // (c + 1) * S / s)) on each axis; its colour is the rounded mean of the
+    // box, channel by channel.
+    const auto box = [](int c, int source, int target) {
+        const int begin = int(qint64(c) * source / target);
+        return std::pair(begin, std::max(begin + 1, int(qint64(c + 1) * source / target)));
+    };
+    std::uint32_t seed = 40;
+    const auto random = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+    QList<QRgb> colours;
+    for (int i = 0; i < 256; ++i)
+        colours << (0xFF000000u | (random() >> 8));
+    const QImage pictures[] = {RandomColour(37, 29, 13, false),
+                               Palette(37, 29, colours, [&random](int, int) { return int(random() >> 24); })};
+    for (const QImage& picture : pictures)
+        for (const QSize size : {QSize(10, 7), QSize(18, 29), QSize(36, 3), QSize(1, 1)}) {
+            Bitmap()->SetImage(picture);
+            Image()->SetAutoSize(false);
+            Image()->SetStretch(true);
+            Image()->resize(size);
+            const QImage drawn = OnScreen(Image());
+            ASSERT_EQ(drawn.size(), size);
+            int wrong = 0;
+            for (int cy = 0; cy < size.height(); ++cy)
+                for (int cx = 0; cx < size.width(); ++cx) {
+                    const auto [x0, x1] = box(cx, picture.width(), size.width());
+                    const auto [y0, y1] = box(cy, picture.height(), size.height());
+                    int sum[3] = {};
+                    for (int y = y0; y < y1; ++y)
+                        for (int x = x0; x < x1; ++x) {
+                            const QRgb p = picture.pixel(x, y);
+                            sum[0] += qRed(p), sum[1] += qGreen(p), sum[2] += qBlue(p);
+                        }
+                    const int n = (x1 - x0) * (y1 - y0);
+                    const QRgb expected = qRgb((sum[0] + n / 2) / n, (sum[1] + n / 2) / n, (sum[2] + n / 2) / n);
+                    wrong += (drawn.pixel(cx, cy) & 0xFFFFFF) != (expected & 0xFFFFFF);
+                }
+            EXPECT_EQ(wrong, 0) << picture.format() << " at " << size.width() << " x " << size.height();
+        }
+}
+
+TEST_F(ZoomTest, WhitePicturesStayWhiteHoweverFewPixelsShowThem)
+{
+    // Boxes of 2^24 white samples fill the sums to their last bit; larger
+    // ones take the long way. Neither may carry into another channel.
+    for (const QSize side : {QSize(4096, 4096), QSize(8192, 4096)}) {
+        Bitmap()->SetImage(Grey(side.width(), side.height(), 255));
+        Image()->SetAutoSize(false);
+        Image()->SetStretch(true);
+        Image()->resize(1, 1);
+        EXPECT_EQ(OnScreen(Image()).pixel(0, 0), qRgb(255, 255, 255)) << side.width() << " x " << side.height();
+    }
+}
+
 TEST_F(ZoomTest, TheViewShowsThePixelsAfterEveryCommand)
 {
     for (const char* zoom : {"25%", "100%", "200%"}) {
