@@ -1,4 +1,5 @@
 #include "Application.h"
+#include "Controls.h"
 
 #include "image/Graphics.h"
 
@@ -103,7 +104,7 @@ void TApplication::Protect(const std::function<void()>& command, bool busy) noex
         // The window shows its current state before a long command: a menu
         // closed just now is gone from it, not left painted on it.
         if (QWidget* window = busy ? activeWindow() : nullptr)
-            window->repaint();
+            RepaintWindow(window);
         command();
     } catch (...) {
         cursor.Restore();

@@ -72,3 +72,11 @@ void TClientArea::wheelEvent(QWheelEvent* event)
     QCoreApplication::sendEvent(area->horizontalScrollBar(), &sideways);
     event->accept();
 }
+
+void RepaintWindow(QWidget* window)
+{
+    for (QWidget* control : window->findChildren<QWidget*>())
+        if (control->isVisible())
+            control->update();
+    window->repaint();
+}

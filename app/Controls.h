@@ -1,5 +1,5 @@
 // Small controls the forms declare: a label that takes the size of its text,
-// and the scrolled client area of a window.
+// and the scrolled client area of a window; and the repaint of a whole window.
 #pragma once
 
 #include <QLabel>
@@ -46,3 +46,9 @@ protected:
 private:
     void Fit();
 };
+
+// Draws the window and every control on it before returning. Qt keeps each
+// control's pixels in the window's buffer and redraws a window without the
+// opaque controls on it (a scroll area is one), so each control is marked
+// first; the window's repaint then draws them all.
+void RepaintWindow(QWidget* window);

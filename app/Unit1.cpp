@@ -1,6 +1,7 @@
 #include "Unit1.h"
 
 #include "Application.h"
+#include "Controls.h"
 #include "ImageControl.h"
 #include "PictureDialogs.h"
 #include "Unit2.h"
@@ -57,17 +58,7 @@ TForm1::~TForm1()
     disconnect(ui->ComboBox1->lineEdit(), nullptr, this, nullptr);
 }
 
-void TForm1::Repaint()
-{
-    // Qt keeps every control's pixels in the window's buffer and redraws a
-    // window without the opaque controls on it (the scroll area is one), so
-    // each control is marked first; the window's repaint then draws them all
-    // before it returns.
-    for (QWidget* control : findChildren<QWidget*>())
-        if (control->isVisible())
-            control->update();
-    repaint();
-}
+void TForm1::Repaint() { RepaintWindow(this); }
 
 void TForm1::Open1Click()
 {
