@@ -102,7 +102,7 @@ SRC
 if [ ! -f "$prefix/.complete" ]; then
   fetch qt6-base "$version"
   if [ ! -f "$work/qt6-base-build/.installed" ]; then
-    log "configuring qt6-base $upstream for MinGW (about 13 minutes to build on 2 cores)"
+    log "configuring qt6-base $upstream for MinGW (about 25 minutes to build on 2 cores)"
     # shellcheck disable=SC2086
     cmake -S "$work/qt6-base" -B "$work/qt6-base-build" -G Ninja -Wno-dev \
       -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_INSTALL_PREFIX="$prefix" $configure_args >&2
