@@ -5,104 +5,97 @@
 #             command/picture, e.g. 'edge-detection/8192' or 'open|save')
 # make screenshot  the main window rendered offscreen into docs/screenshot.png
 # make check  the whole test suite again, built with clang's address and
-#             undefined-behaviour sanitizers (build-check)
-# make fuzz   the picture fuzzer (build-fuzz), run for FUZZ_SECONDS
+#             undefined-behaviour sanitizers
+# make tsan   the tests of work shared between threads (TSAN_TESTS, a regular
+#             expression over test names) built with clang's ThreadSanitizer
+# make fuzz   the picture fuzzer, run for FUZZ_SECONDS
 # make windows       Qt for MinGW (built once into ~/.cache/imagebench), the
 #                    cross build, dist/imagebench-<version>-windows-x64.zip and
 #                    dist/imagebench-<version>-setup.exe
 # make windows-test  the whole cross-built suite under Wine, then the smoke run
 #                    of the installer and the installed program on Xvfb
 # make icon   packaging/imagebench.ico (the Windows icon) from the drawing
-BUILD_DIR ?= build
-BENCH_DIR ?= build-bench
-CMAKE_FLAGS ?=
+#
+# Every configuration is a preset in CMakePresets.json (cmake --preset NAME,
+# cmake --build --preset NAME, ctest --preset NAME); this file only installs
+# the packages a preset needs before configuring it, and runs it. The folders
+# below are the presets' binaryDir. CMAKE_FLAGS is added to a first configure.
 JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+TSAN_TESTS ?= Background|Progress|Cancel|Worker|Stall
+FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build run test bench screenshot check fuzz install clean windows windows-test icon
+.PHONY: all deps deps-bench deps-check build run test bench screenshot check tsan fuzz install clean \
+        windows windows-test icon
 
 all: build
 
+# The packages each preset needs (scripts/deps.sh). Every configure step
+# below waits for its own (an order-only prerequisite), also under make -j.
 deps:
 	@scripts/deps.sh build
+deps-bench:
+	@scripts/deps.sh bench
+deps-check:
+	@scripts/deps.sh check
 
-$(BUILD_DIR)/build.ninja:
-	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DIMAGEBENCH_WERROR=ON $(CMAKE_FLAGS)
+# configure <preset> <folder>: a folder is configured once; later changes to
+# CMakeLists.txt reconfigure from within the build, a changed preset here.
+define configure
+cmake --preset $(1) $(CMAKE_FLAGS)
+@touch $(2)/build.ninja
+endef
 
-build: deps $(BUILD_DIR)/build.ninja
-	cmake --build $(BUILD_DIR) -j $(JOBS)
+build/build.ninja: CMakePresets.json | deps
+	$(call configure,release,build)
+build-check/build.ninja: CMakePresets.json | deps-check
+	$(call configure,check,build-check)
+build-tsan/build.ninja: CMakePresets.json | deps-check
+	$(call configure,tsan,build-tsan)
+build-fuzz/build.ninja: CMakePresets.json | deps-check
+	$(call configure,fuzz,build-fuzz)
+build-bench/build.ninja: CMakePresets.json | deps-bench
+	$(call configure,bench,build-bench)
 
+build: build/build.ninja
+	cmake --build --preset release -j $(JOBS)
+
+# The program itself says so when there is no display to open its window on.
 run: build
-	@# Only an X11 or Wayland window needs DISPLAY or WAYLAND_DISPLAY; Windows
-	@# and macOS always have their desktop.
-	@case "$$(uname -s)" in Darwin|MINGW*|MSYS*|CYGWIN*|Windows*) ;; *) \
-	  case "$${QT_QPA_PLATFORM:-xcb}" in xcb*|wayland*) \
-	    if [ -z "$${DISPLAY:-}" ] && [ -z "$${WAYLAND_DISPLAY:-}" ]; then \
-	      echo "imagebench needs a display: neither DISPLAY nor WAYLAND_DISPLAY is set."; exit 1; fi ;; \
-	  esac ;; \
-	esac
-	$(BUILD_DIR)/imagebench
+	build/imagebench
 
 test: build
-	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	ctest --preset release -j $(JOBS)
 
 # A Release build of its own, so that the timings never come from a debug or
 # sanitizer configuration.
-bench:
-	@scripts/deps.sh bench
-	cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DIMAGEBENCH_WERROR=ON \
-	  -DIMAGEBENCH_BENCH=ON -DIMAGEBENCH_TESTS=OFF $(CMAKE_FLAGS)
-	cmake --build $(BENCH_DIR) -j $(JOBS) --target imagebench_bench
-	$(BENCH_DIR)/bench/imagebench_bench $(if $(BENCH_FILTER),'--benchmark_filter=$(BENCH_FILTER)') $(BENCH_FLAGS)
+bench: build-bench/build.ninja
+	cmake --build --preset bench -j $(JOBS)
+	build-bench/bench/imagebench_bench $(if $(BENCH_FILTER),'--benchmark_filter=$(BENCH_FILTER)') $(BENCH_FLAGS)
 
-screenshot: build
-	BUILD_DIR=$(BUILD_DIR) scripts/screenshot.sh
+screenshot:
+	scripts/screenshot.sh
 
 # A second build of everything with AddressSanitizer and UndefinedBehavior-
-# Sanitizer; any report fails the test that caused it. Qt's and the system
-# libraries' own one-off allocations are listed in tests/lsan.supp.
-CHECK_DIR ?= build-check
-SANITIZE = -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -g
-ASAN_BASE_OPTIONS = detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1
-# The suite records whole allocation stacks, so that a leak inside Qt (built
-# without frame pointers) is told from ours by the Qt function above it.
-ASAN_CHECK_OPTIONS = $(ASAN_BASE_OPTIONS):fast_unwind_on_malloc=0
-SANITIZER_ENV = ASAN_OPTIONS=$(ASAN_BASE_OPTIONS) \
-  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
-  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+# Sanitizer; any report fails the test that caused it.
+check: build-check/build.ninja
+	cmake --build --preset check -j $(JOBS)
+	ctest --preset check -j $(JOBS)
 
-$(CHECK_DIR)/build.ninja:
-	CC=clang CXX=clang++ cmake -S . -B $(CHECK_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DIMAGEBENCH_WERROR=ON -DCMAKE_CXX_FLAGS="$(SANITIZE)" \
-	  -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" $(CMAKE_FLAGS)
-
-check: $(CHECK_DIR)/build.ninja
-	@scripts/deps.sh check
-	cmake --build $(CHECK_DIR) -j $(JOBS)
-	cd $(CHECK_DIR) && $(SANITIZER_ENV) ASAN_OPTIONS=$(ASAN_CHECK_OPTIONS) QT_QPA_PLATFORM=offscreen \
-	  ctest --output-on-failure -j $(JOBS)
+# Only the test programs are built; a test name matching TSAN_TESTS runs,
+# and none matching is a failure.
+tsan: build-tsan/build.ninja
+	cmake --build --preset tsan -j $(JOBS)
+	ctest --preset tsan -j $(JOBS) -R '$(TSAN_TESTS)'
 
 # The picture fuzzer: bytes -> file -> TPicture::LoadFromFile -> every command.
 # Seeds are small valid pictures of every kind; the corpus grows in FUZZ_CORPUS
-# and crashing inputs land in FUZZ_ARTIFACTS.
-FUZZ_DIR ?= build-fuzz
-FUZZ_SECONDS ?= 60
-FUZZ_CORPUS ?= $(FUZZ_DIR)/corpus
-FUZZ_ARTIFACTS ?= $(FUZZ_DIR)/artifacts/
-FUZZ_FLAGS ?=
-
-$(FUZZ_DIR)/build.ninja:
-	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DIMAGEBENCH_WERROR=ON -DIMAGEBENCH_TESTS=OFF -DIMAGEBENCH_FUZZ=ON \
-	  -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -g" \
-	  -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" $(CMAKE_FLAGS)
-
-fuzz: $(FUZZ_DIR)/build.ninja
-	@scripts/deps.sh check
-	cmake --build $(FUZZ_DIR) -j $(JOBS) --target imagebench_fuzz_picture imagebench_fuzz_corpus
-	mkdir -p $(FUZZ_CORPUS) $(FUZZ_ARTIFACTS) $(FUZZ_DIR)/seeds
-	$(FUZZ_DIR)/fuzz/imagebench_fuzz_corpus $(FUZZ_DIR)/seeds
-	$(SANITIZER_ENV) $(FUZZ_DIR)/fuzz/imagebench_fuzz_picture -max_total_time=$(FUZZ_SECONDS) \
-	  -artifact_prefix=$(FUZZ_ARTIFACTS) -rss_limit_mb=4096 -timeout=30 $(FUZZ_FLAGS) $(FUZZ_CORPUS) $(FUZZ_DIR)/seeds
+# (build-fuzz/corpus) and crashing inputs land in FUZZ_ARTIFACTS
+# (build-fuzz/artifacts/); FUZZ_FLAGS adds libFuzzer options.
+fuzz: build-fuzz/build.ninja
+	cmake --build --preset fuzz -j $(JOBS)
+	FUZZ_SECONDS='$(FUZZ_SECONDS)' FUZZ_CORPUS='$(FUZZ_CORPUS)' FUZZ_ARTIFACTS='$(FUZZ_ARTIFACTS)' \
+	  FUZZ_FLAGS='$(FUZZ_FLAGS)' ctest --preset fuzz --timeout $$(( $(FUZZ_SECONDS) + 300 ))
 
 windows:
 	scripts/windows.sh
@@ -110,11 +103,11 @@ windows:
 windows-test:
 	scripts/windows-test.sh
 
-icon: deps $(BUILD_DIR)/build.ninja
-	cmake --build $(BUILD_DIR) --target icon
+icon: build/build.ninja
+	cmake --build --preset release --target icon
 
 install: build
-	cmake --install $(BUILD_DIR)
+	cmake --install build
 
 clean:
-	rm -rf $(BUILD_DIR) $(CHECK_DIR) $(FUZZ_DIR) build-windows dist
+	rm -rf build build-check build-tsan build-fuzz build-bench build-windows dist

@@ -2,7 +2,8 @@
 # Installs the Debian packages that are missing for the given purpose:
 #   scripts/deps.sh build   the workbench and its test suite
 #   scripts/deps.sh bench   the above, plus the benchmark libraries
-#   scripts/deps.sh check   the above, plus clang's sanitizer and fuzzer runtime
+#   scripts/deps.sh check   the above, plus clang with its sanitizer and fuzzer
+#                           runtimes (the check, tsan and fuzz presets)
 #   scripts/deps.sh windows the above build set, plus the MinGW-w64 cross compiler,
 #                           Wine, NSIS, Xvfb and what fetching Qt's source needs
 set -eu
@@ -36,5 +37,6 @@ else
   exit 1
 fi
 $run apt-get update -q || echo "apt-get update failed; trying the package lists already on the machine" >&2
+# make -j may install two sets at once: the second waits for apt's lock.
 # shellcheck disable=SC2086
-DEBIAN_FRONTEND=noninteractive $run apt-get install -y -q --no-install-recommends $missing
+DEBIAN_FRONTEND=noninteractive $run apt-get -o DPkg::Lock::Timeout=900 install -y -q --no-install-recommends $missing

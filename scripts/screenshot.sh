@@ -6,9 +6,9 @@
 set -eu
 cd "$(dirname "$0")/.."
 output="${1:-docs/screenshot.png}"
-build="${BUILD_DIR:-build}"
+build=build   # binaryDir of the release preset
 scripts/deps.sh build
-[ -f "$build/build.ninja" ] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release
-cmake --build "$build" --target screenshot
+[ -f "$build/build.ninja" ] || cmake --preset release
+cmake --build --preset release --target screenshot
 mkdir -p "$(dirname "$output")"
 QT_QPA_PLATFORM=offscreen "$build/tools/screenshot" samples/chart-grey-512.png "$output" 75% 150 20

@@ -1,13 +1,11 @@
 #!/bin/sh
 # Packs a staged Windows program (imagebench.exe with its DLLs and plugins):
-#   scripts/windows-package.sh <stage folder> <version>
+#   scripts/windows-package.sh <stage folder> [<version>]
 # writes dist/imagebench-<version>-windows-x64.zip (the folder as it is) and
 # dist/imagebench-<version>-setup.exe (NSIS, packaging/imagebench.nsi).
-set -eu
-cd "$(dirname "$0")/.."
-root=$PWD
 stage=$(cd "$1" && pwd)
-version=$2
+. "$(dirname "$0")/windows-env.sh"
+version=${2:-$version}
 
 mkdir -p dist
 zip_file=dist/imagebench-$version-windows-x64.zip

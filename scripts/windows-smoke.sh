@@ -7,20 +7,15 @@
 # complement of the sample and the window shows it, pixel for pixel. The
 # window with the complement goes to docs/screenshot-windows.png. Then the
 # silent uninstall must remove every file and the Start-menu entry.
-set -eu
-cd "$(dirname "$0")/.."
-root=$PWD
-build=${WINDOWS_BUILD_DIR:-build-windows}
-host=${BUILD_DIR:-build}
-version=$(sed -n 's/^project(imagebench VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+. "$(dirname "$0")/windows-env.sh"
 setup=$root/dist/imagebench-$version-setup.exe
 sample=samples/colour-400x300.png
 screenshot=${SMOKE_SCREENSHOT:-docs/screenshot-windows.png}
 
 [ -f "$setup" ] || scripts/windows.sh
 scripts/deps.sh windows
-[ -f "$host/build.ninja" ] || cmake -S . -B "$host" -G Ninja -DCMAKE_BUILD_TYPE=Release -DIMAGEBENCH_WERROR=ON
-cmake --build "$host" --target smoke_check >/dev/null
+[ -f "$host/build.ninja" ] || cmake --preset release
+cmake --build --preset release --target smoke_check >/dev/null
 check=$root/$host/tools/smoke_check
 
 say() { echo "windows-smoke: $*"; }
@@ -57,7 +52,6 @@ trap cleanup EXIT INT TERM
 export DISPLAY=":$n"
 wait_for 20 test -e "/tmp/.X11-unix/X$n" || fail "Xvfb did not start"
 
-. scripts/wine-env.sh
 start=$(date +%s)
 wine_prefix "$work/prefix"
 say "fresh Wine prefix in $(( $(date +%s) - start )) s"

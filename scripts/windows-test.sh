@@ -3,33 +3,23 @@
 # offscreen platform, then the smoke run of the installer and the installed
 # program on an X server (scripts/windows-smoke.sh).
 # Tests listed in tests/wine-excluded.txt are left out, each with its reason.
-set -eu
-cd "$(dirname "$0")/.."
-root=$PWD
-build=${WINDOWS_BUILD_DIR:-build-windows}
-jobs=${JOBS:-$(nproc)}
-triplet=x86_64-w64-mingw32
+. "$(dirname "$0")/windows-env.sh"
 
 scripts/windows.sh
-qt=$(scripts/qt-windows.sh | tail -n 1)
-gcc_runtime=$(dirname "$($triplet-g++-posix -print-libgcc-file-name)")
+windows_qt
 
-. scripts/wine-env.sh
 wine_prefix "$root/$build/wine"
 trap 'wineserver -k 2>/dev/null || true' EXIT INT TERM
 # Qt's DLLs and the MinGW runtime for the test programs; Qt finds its plugins
-# beside its own DLLs. Wine hides every variable starting with QT_ from the
-# program and passes WINEQT_* on without the prefix.
-export WINEPATH="Z:$qt/bin;Z:$gcc_runtime;Z:/usr/$triplet/lib"
-export WINEQT_QPA_PLATFORM=offscreen
-export WINEQT_QPA_FONTDIR='Z:\usr\share\fonts\truetype\dejavu'
+# beside its own DLLs. The windows test preset sets Qt's platform and fonts.
+export WINEPATH="Z:$qt/bin;Z:$(mingw_runtime);Z:/usr/$triplet/lib"
 
 excluded=$(sed -n 's/^\([^#[:space:]][^[:space:]]*\).*/\1/p' tests/wine-excluded.txt | sed 's/[.[\*^$()+?{|]/\\&/g' | paste -sd '|' -)
 start=$(date +%s)
 # Wine now and then fails to start a test program at all (it ends within
-# milliseconds and prints nothing); such a test is run once more. A test that
-# fails twice fails the run.
-set -- --test-dir "$build" --output-on-failure -j "$jobs" --timeout 600 --repeat until-pass:2
+# milliseconds and prints nothing); the windows test preset runs such a test
+# once more. A test that fails twice fails the run.
+set -- --preset windows -j "$jobs"
 if [ -n "$excluded" ]; then
   set -- "$@" -E "^($excluded)\$"
 fi

@@ -4,31 +4,19 @@
 #   2. the workbench and its whole test suite, cross-built (build-windows/);
 #   3. the program with every DLL it loads (build-windows/stage/imagebench/);
 #   4. dist/imagebench-<version>-windows-x64.zip and dist/imagebench-<version>-setup.exe.
-set -eu
-cd "$(dirname "$0")/.."
-root=$PWD
-build=${WINDOWS_BUILD_DIR:-build-windows}
-jobs=${JOBS:-$(nproc)}
-triplet=x86_64-w64-mingw32
+. "$(dirname "$0")/windows-env.sh"
 
 scripts/deps.sh windows
-qt=$(scripts/qt-windows.sh | tail -n 1)
-[ -f "$qt/lib/cmake/Qt6/Qt6Config.cmake" ] || { echo "windows: no Qt for MinGW in $qt" >&2; exit 1; }
+windows_qt
 
 # Rebuilt from scratch when the Qt underneath changed.
 if [ -f "$build/CMakeCache.txt" ] && ! grep -q "^CMAKE_PREFIX_PATH:[A-Z]*=$qt\$" "$build/CMakeCache.txt"; then
   rm -rf "$build"
 fi
-[ -f "$build/build.ninja" ] || cmake -S . -B "$build" -G Ninja \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DCMAKE_PREFIX_PATH="$qt" \
-  -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-  -DCMAKE_CROSSCOMPILING_EMULATOR="$root/scripts/wine-run.sh" \
-  -DCMAKE_BUILD_TYPE=Release -DIMAGEBENCH_WERROR=ON
-cmake --build "$build" -j "$jobs"
+[ -f "$build/build.ninja" ] || cmake --preset windows
+cmake --build --preset windows -j "$jobs"
 
-version=$(sed -n 's/^project(imagebench VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-gcc_runtime=$(dirname "$($triplet-g++-posix -print-libgcc-file-name)")
-runtime_dirs="$qt/bin $gcc_runtime /usr/$triplet/lib"
+runtime_dirs="$qt/bin $(mingw_runtime) /usr/$triplet/lib"
 
 # Copies the DLLs a program or DLL imports (and theirs in turn) from Qt's and
 # the compiler's folders; Windows' own DLLs are found in none of them.

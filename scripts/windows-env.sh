@@ -1,7 +1,32 @@
-# Sourced by the Windows scripts: a Wine prefix ready for unattended runs.
+# Sourced by the Windows scripts (windows.sh, windows-test.sh, windows-smoke.sh,
+# windows-package.sh): the repository as working folder, where the builds
+# are, the MinGW-w64 names, Qt for MinGW and a Wine prefix for unattended runs.
+#   windows_qt             Qt for MinGW, built once into the cache
+#                          (scripts/qt-windows.sh); sets qt and exports
+#                          IMAGEBENCH_QT_MINGW, which the windows preset reads
+#   mingw_runtime          prints the folder of the MinGW runtime DLLs
 #   wine_prefix <folder>   makes (or reuses) the prefix and starts a
 #                          persistent wineserver for it; the caller stops it
 #                          (wineserver -k) when done
+set -eu
+cd "$(dirname "$0")/.."
+root=$PWD
+build=build-windows   # binaryDir of the windows preset (CMakePresets.json)
+host=build            # binaryDir of the release preset: the host's tools
+jobs=${JOBS:-$(nproc)}
+triplet=x86_64-w64-mingw32
+version=$(sed -n 's/^project(imagebench VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+
+windows_qt() {
+  qt=$(scripts/qt-windows.sh | tail -n 1)
+  [ -f "$qt/lib/cmake/Qt6/Qt6Config.cmake" ] || { echo "windows: no Qt for MinGW in $qt" >&2; exit 1; }
+  export IMAGEBENCH_QT_MINGW="$qt"
+}
+
+mingw_runtime() {
+  dirname "$($triplet-g++-posix -print-libgcc-file-name)"
+}
+
 export WINEDEBUG=${WINEDEBUG:--all}
 # No offers to install Mono or Gecko.
 export WINEDLLOVERRIDES="mscoree,mshtml="
