@@ -192,28 +192,30 @@ TEST_F(UsabilityTest, TextsShowWhole)
             EXPECT_TRUE(fits(label, label->text(), 0)) << label->objectName().toStdString() << " "
                                                         << label->text().toStdString() << " " << label->width();
         }
-    EXPECT_EQ(help->findChild<QLabel*>(QStringLiteral("Label1"))->pos(), QPoint(104, 80));
     EXPECT_TRUE(fits(Find<QPushButton>("Button1"), QStringLiteral("Button1"), 8));
     for (const char* edit : {"Edit2", "Edit3", "Edit4", "Edit5"})
         EXPECT_TRUE(fits(Find<QLineEdit>(edit), QStringLiteral("-2147483648"), 8)) << edit;
 
     // Every probe value, and positions of a large picture, show whole.
+    // Positions and sizes stay as the texts change.
+    auto* label = Find<QLabel>("Label1");
+    const QPoint labelAt = label->pos();
+    const QRect panels[] = {Find<QLabel>("StatusPanel0")->geometry(), Find<QLabel>("StatusPanel1")->geometry()};
     OpenPicture(Grey(256, 2, [](int x, int) { return x; }));
     for (const int x : {0, 8, 88, 188, 208, 255}) {
         MoveTo(x, 1);
         ASSERT_EQ(Panel("Label1"), QString::number(x));
-        auto* label = Find<QLabel>("Label1");
         EXPECT_TRUE(fits(label, label->text(), 0)) << x;
-        EXPECT_EQ(label->pos(), QPoint(200, 16));
+        EXPECT_EQ(label->pos(), labelAt);
     }
     form->Image1MouseMove(Qt::NoModifier, 15999, 14999);
-    for (const char* name : {"StatusPanel0", "StatusPanel1"}) {
-        auto* panel = Find<QLabel>(name);
+    for (int i = 0; i < 2; ++i) {
+        auto* panel = Find<QLabel>(i == 0 ? "StatusPanel0" : "StatusPanel1");
         EXPECT_TRUE(fits(panel, panel->text(), 2 * panel->frameWidth())) << panel->text().toStdString();
-        EXPECT_EQ(panel->height(), 19);
+        EXPECT_EQ(panel->height(), panels[i].height());
+        EXPECT_EQ(panel->pos(), panels[i].topLeft());
     }
-    EXPECT_EQ(Find<QLabel>("StatusPanel0")->width(), 100) << "a panel keeps its width while its text fits";
-    EXPECT_EQ(Find<QLabel>("StatusPanel1")->pos(), QPoint(100, 0));
+    EXPECT_EQ(Find<QLabel>("StatusPanel0")->width(), panels[0].width()) << "a panel keeps its width while its text fits";
 }
 
 TEST_F(UsabilityTest, TitlesAndAccessibleNamesReadAsTheFormsSay)
@@ -229,11 +231,32 @@ TEST_F(UsabilityTest, TitlesAndAccessibleNamesReadAsTheFormsSay)
     EXPECT_EQ(name, QStringLiteral("imagebench"));
     EXPECT_EQ(QGuiApplication::desktopFileName(), QStringLiteral("imagebench"));
 
-    EXPECT_EQ(form->accessibleName(), QStringLiteral("Form1"));
-    EXPECT_EQ(help->accessibleName(), QStringLiteral("Dialog"));
-    auto* button = Find<QPushButton>("Button1");
-    EXPECT_EQ(button->accessibleName(), QStringLiteral("Button1"));
-    EXPECT_FALSE(button->accessibleDescription().isEmpty());
+    // Each control's name holds its visible text, or says what it is where
+    // it shows none; a label whose text is its content keeps that text as its
+    // name and says in its description what the text is.
+    const struct {
+        QWidget* widget;
+        const char* name;
+        const char* description; // nullptr: any, but not empty
+    } table[] = {{form.get(), "Form1", ""},
+                 {help.get(), "Dialog", ""},
+                 {Find<QPushButton>("Button1"), "Button1", nullptr},
+                 {Image(), "Picture", ""},
+                 {Find<QComboBox>("ComboBox1"), "Zoom", ""},
+                 {Find<QLabel>("Label1"), "", "Pixel value"},
+                 {Find<QLabel>("StatusPanel0"), "", "Pointer X"},
+                 {Find<QLabel>("StatusPanel1"), "", "Pointer Y"}};
+    for (const auto& row : table) {
+        const std::string what = row.widget->objectName().toStdString();
+        EXPECT_EQ(row.widget->accessibleName(), QString::fromLatin1(row.name)) << what;
+        if (!row.description) {
+            EXPECT_FALSE(row.widget->accessibleDescription().isEmpty()) << what;
+        } else if (*row.description) {
+            EXPECT_EQ(row.widget->accessibleDescription(), QString::fromLatin1(row.description)) << what;
+        }
+    }
+    for (const char* edit : {"Edit2", "Edit3", "Edit4", "Edit5"})
+        EXPECT_FALSE(Find<QLineEdit>(edit)->accessibleName().isEmpty()) << edit;
 }
 
 // ---------------------------------------------------------------------------
