@@ -71,90 +71,71 @@ TEST(PictureLayouts, ShortPalettesArePaddedSoEveryByteNamesAColour)
     bitmap.SetImage(twoColours);
     EXPECT_EQ(bitmap.Image().colorCount(), 256);
     EXPECT_EQ(bitmap.PaletteEntry(255), qRgb(0, 0, 0));
-    // A palette picture's complement is the negative of its colours, not of
-    // its bytes (which would name padding entries, all black).
-    Complement(bitmap);
-    EXPECT_EQ(bitmap.Canvas()->Pixels(0, 0), RGB(0, 255, 255));
-    EXPECT_EQ(bitmap.Canvas()->Pixels(1, 0), RGB(255, 0, 255));
+    EXPECT_EQ(bitmap.Canvas()->Pixels(1, 0), RGB(0, 255, 0));
 }
 
-TEST(PixelFormat, GreyPicturesGetTheGreyRamp)
+// The layout change alone (SetPixelFormat) and the conversion operation over
+// every kind of picture: the size stays, the result has 8 bits and 256
+// entries, and the colours are kept as the kind allows. The change is
+// notified once, or not at all where the bitmap stays as it was.
+TEST(ConvertTo8bit, EveryKindOfPictureComesOutEightBitWithItsColours)
 {
-    TBitmap bitmap;
-    bitmap.SetImage(Colour(6, 5, [](int x, int y) { return qRgb(x * 40 + y, x * 40 + y, x * 40 + y); }));
-    ASSERT_EQ(bitmap.PixelFormat(), pf32bit);
-    bitmap.SetPixelFormat(pf8bit);
-    ASSERT_EQ(bitmap.PixelFormat(), pf8bit);
-    EXPECT_EQ(bitmap.Width(), 6);
-    EXPECT_EQ(bitmap.Height(), 5);
-    for (int y = 0; y < 5; ++y)
-        for (int x = 0; x < 6; ++x) {
-            EXPECT_EQ(bitmap.ScanLine(y)[x], x * 40 + y);
-            EXPECT_EQ(bitmap.Canvas()->Pixels(x, y), RGB(x * 40 + y, x * 40 + y, x * 40 + y));
-        }
-}
-
-TEST(PixelFormat, EightBitBitmapsStayAsTheyAre)
-{
-    const QImage source = Palette(9, 4, {qRgb(1, 2, 3), qRgb(200, 100, 0), qRgb(1, 2, 3)},
-                                  [](int x, int y) { return (x + y) % 3; });
-    TBitmap bitmap;
-    bitmap.SetImage(source);
-    const QByteArray before = Bytes(bitmap);
-    int notified = 0;
-    bitmap.OnChange = [&] { ++notified; };
-    bitmap.SetPixelFormat(pf8bit);
-    EXPECT_EQ(Bytes(bitmap), before);
-    EXPECT_EQ(bitmap.Image().colorTable(), source.colorTable());
-    EXPECT_EQ(notified, 0);
-}
-
-TEST(ConvertTo8bit, ColourPicturesAreQuantizedAtTheirSize)
-{
-    TBitmap bitmap;
-    bitmap.SetImage(Colour(31, 17, [](int x, int y) { return qRgb(x * 8, y * 15, 128); }));
-    int notified = 0;
-    bitmap.OnChange = [&] { ++notified; };
-    ConvertTo8bit(bitmap);
-    EXPECT_EQ(notified, 1);
-    ASSERT_EQ(bitmap.PixelFormat(), pf8bit);
-    EXPECT_EQ(bitmap.Width(), 31);
-    EXPECT_EQ(bitmap.Height(), 17);
-    EXPECT_EQ(bitmap.Image().colorCount(), 256);
-    // Few enough colours to be kept exactly.
-    TBitmap few;
-    few.SetImage(Colour(3, 1, [](int x, int) { return x == 0 ? qRgb(200, 10, 10) : qRgb(10, 200, 30); }));
-    ConvertTo8bit(few);
-    EXPECT_EQ(few.Canvas()->Pixels(0, 0), RGB(200, 10, 10));
-    EXPECT_EQ(few.Canvas()->Pixels(2, 0), RGB(10, 200, 30));
-}
-
-TEST(ConvertTo8bit, OneColourPixelInTheLastRowMakesItAColourPicture)
-{
-    // Grey everywhere but the very last pixel: the conversion must give up
-    // the grey ramp there and keep every colour (few enough to be exact).
-    const auto colour = [](int x, int y) {
+    enum Kept { GreyRamp, SameBytes, SameColours, Quantized };
+    const auto lastPixelColoured = [](int x, int y) {
         return x == 6 && y == 4 ? qRgb(220, 30, 40) : qRgb(x * 30 + y, x * 30 + y, x * 30 + y);
     };
-    TBitmap bitmap;
-    bitmap.SetImage(Colour(7, 5, colour));
-    ConvertTo8bit(bitmap);
-    ASSERT_EQ(bitmap.PixelFormat(), pf8bit);
-    for (int y = 0; y < 5; ++y)
-        for (int x = 0; x < 7; ++x) {
-            const QRgb c = colour(x, y);
-            EXPECT_EQ(bitmap.Canvas()->Pixels(x, y), RGB(qRed(c), qGreen(c), qBlue(c))) << x << "," << y;
+    const struct {
+        const char* what;
+        QImage picture;
+        Kept kept;
+    } table[] = {
+        {"grey colours", Colour(6, 5, [](int x, int y) { return qRgb(x * 40 + y, x * 40 + y, x * 40 + y); }), GreyRamp},
+        {"palette", Palette(9, 4, {qRgb(1, 2, 3), qRgb(200, 100, 0), qRgb(1, 2, 3)}, [](int x, int y) { return (x + y) % 3; }),
+         SameBytes},
+        {"empty", QImage(), SameBytes},
+        {"two colours", Colour(3, 1, [](int x, int) { return x == 0 ? qRgb(200, 10, 10) : qRgb(10, 200, 30); }), SameColours},
+        // Grey but for the very last pixel: the grey ramp is given up there.
+        {"one colour pixel in the last row", Colour(7, 5, lastPixelColoured), SameColours},
+        {"many colours", Colour(31, 17, [](int x, int y) { return qRgb(x * 8, y * 15, 128); }), Quantized}};
+    for (const auto& row : table)
+        for (const bool operation : {false, true}) {
+            // Choosing a palette for colours is the operation's work alone.
+            if (!operation && (row.kept == SameColours || row.kept == Quantized))
+                continue;
+            SCOPED_TRACE(std::string(row.what) + (operation ? ", ConvertTo8bit" : ", SetPixelFormat"));
+            TBitmap bitmap;
+            if (!row.picture.isNull())
+                bitmap.SetImage(row.picture);
+            const QByteArray bytes = Bytes(bitmap);
+            const QList<QRgb> colours = bitmap.Image().colorTable();
+            int notified = 0;
+            bitmap.OnChange = [&] { ++notified; };
+            if (operation)
+                ConvertTo8bit(bitmap);
+            else
+                bitmap.SetPixelFormat(pf8bit);
+            EXPECT_EQ(notified, row.kept == SameBytes ? 0 : 1);
+            EXPECT_EQ(bitmap.Width(), row.picture.width());
+            EXPECT_EQ(bitmap.Height(), row.picture.height());
+            if (row.picture.isNull()) {
+                EXPECT_EQ(bitmap.PixelFormat(), pfDevice);
+                continue;
+            }
+            ASSERT_EQ(bitmap.PixelFormat(), pf8bit);
+            EXPECT_EQ(bitmap.Image().colorCount(), 256);
+            if (row.kept == SameBytes) {
+                EXPECT_EQ(Bytes(bitmap), bytes);
+                EXPECT_EQ(bitmap.Image().colorTable(), colours);
+            }
+            for (int y = 0; y < row.picture.height() && (row.kept == GreyRamp || row.kept == SameColours); ++y)
+                for (int x = 0; x < row.picture.width(); ++x) {
+                    const QRgb c = row.picture.pixel(x, y);
+                    EXPECT_EQ(bitmap.Canvas()->Pixels(x, y), RGB(qRed(c), qGreen(c), qBlue(c))) << x << ", " << y;
+                    if (row.kept == GreyRamp) {
+                        EXPECT_EQ(bitmap.ScanLine(y)[x], qRed(c)) << x << ", " << y;
+                    }
+                }
         }
-}
-
-TEST(PixelFormat, EmptyBitmapStaysEmpty)
-{
-    TBitmap bitmap;
-    bitmap.SetPixelFormat(pf8bit);
-    EXPECT_TRUE(bitmap.Empty());
-    EXPECT_EQ(bitmap.Width(), 0);
-    EXPECT_EQ(bitmap.Height(), 0);
-    EXPECT_EQ(bitmap.PixelFormat(), pfDevice);
 }
 
 TEST(Assign, CopiesAreIndependentBothWays)

@@ -203,7 +203,7 @@ protected:
             const Matrix haar = Snapshot(HaarMatrix);
             TBitmap expected;
             expected.Assign(*Bitmap());
-            expected.SetPixelFormat(pf8bit);
+            ConvertTo8bit(expected);
             Trigger("Thresholding1");
             ASSERT_EQ(Shown(*Bitmap()), Shown(expected)) << "thresholding converts the picture to 8 bits";
             ASSERT_EQ(Bitmap()->Width(), w);
