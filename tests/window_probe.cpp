@@ -42,76 +42,55 @@ public:
     }
 };
 
-TEST_F(ProbeTest, NaturalSizeShowsThePositionAndTheRedByte)
+// Real mouse moves over the control: the position of the bitmap pixel drawn
+// under the pointer and its red byte, at natural size, enlarged, reduced, and
+// no value where no pixel is drawn. The picture never changes.
+TEST_F(ProbeTest, ReportsThePixelDrawnUnderThePointer)
 {
-    OpenPicture(Grey(50, 40, [](int x, int y) { return x == 0 && y == 0 ? 37 : (x + 3 * y) % 256; }));
-    Move(0, 0);
-    EXPECT_EQ(X(), QStringLiteral("X=0"));
-    EXPECT_EQ(Y(), QStringLiteral("Y=0"));
-    EXPECT_EQ(Value(), QStringLiteral("37"));
-    Move(17, 9);
-    EXPECT_EQ(X(), QStringLiteral("X=17"));
-    EXPECT_EQ(Y(), QStringLiteral("Y=9"));
-    EXPECT_EQ(Value(), QStringLiteral("44"));
-    EXPECT_TRUE(messages.isEmpty());
-}
-
-TEST_F(ProbeTest, ColourPixelsShowTheirRed)
-{
-    OpenPicture(Colour(8, 8, [](int x, int) { return x == 3 ? qRgb(200, 10, 10) : qRgb(1, 2, 3); }));
-    Move(3, 5);
-    EXPECT_EQ(Value(), QStringLiteral("200"));
-    Move(4, 5);
-    EXPECT_EQ(Value(), QStringLiteral("1"));
-}
-
-TEST_F(ProbeTest, ZoomedViewsProbeThePixelUnderThePointer)
-{
-    OpenPicture(Grey(105, 105, [](int x, int y) { return (x + 2 * y) % 256; }));
-    Zoom("200%");
-    for (const QPoint at : {QPoint(20, 20), QPoint(21, 21), QPoint(21, 20)}) {
-        Move(at.x(), at.y());
-        EXPECT_EQ(X(), QStringLiteral("X=10"));
-        EXPECT_EQ(Y(), QStringLiteral("Y=10"));
-        EXPECT_EQ(Value(), QStringLiteral("30"));
+    const QImage ramp = Grey(105, 105, [](int x, int y) { return (x + 2 * y) % 256; });
+    const QImage colour = Colour(8, 8, [](int x, int) { return x == 3 ? qRgb(200, 10, 10) : qRgb(1, 2, 3); });
+    const QImage flat = Grey(30, 20, 99);
+    const struct {
+        const QImage* picture; // nullptr: none opened
+        const char* zoom;      // nullptr: natural size; "": a 105 x 105 control, not stretched
+        QPoint at;
+        QPoint pixel;
+        const char* value;
+    } table[] = {{nullptr, nullptr, {5, 6}, {5, 6}, ""},
+                 {&ramp, nullptr, {0, 0}, {0, 0}, "0"},
+                 {&ramp, nullptr, {17, 9}, {17, 9}, "35"},
+                 {&colour, nullptr, {3, 5}, {3, 5}, "200"},
+                 {&colour, nullptr, {4, 5}, {4, 5}, "1"},
+                 {&ramp, "200%", {20, 20}, {10, 10}, "30"},
+                 {&ramp, "200%", {21, 21}, {10, 10}, "30"},
+                 {&ramp, "200%", {21, 20}, {10, 10}, "30"},
+                 {&ramp, "200%", {209, 0}, {104, 0}, "104"},
+                 {&ramp, "25%", {10, 5}, {40, 20}, "80"},
+                 {&flat, "", {3, 3}, {3, 3}, "99"},
+                 {&flat, "", {30, 3}, {30, 3}, ""},
+                 {&flat, "", {3, 20}, {3, 20}, ""},
+                 {&flat, "", {104, 104}, {104, 104}, ""}};
+    for (const auto& row : table) {
+        SCOPED_TRACE(QStringLiteral("zoom %1 at %2, %3").arg(QString::fromLatin1(row.zoom ? row.zoom : "none"))
+                         .arg(row.at.x()).arg(row.at.y()).toStdString());
+        if (row.picture)
+            OpenPicture(*row.picture);
+        if (row.zoom && *row.zoom) {
+            Zoom(row.zoom);
+        } else if (row.zoom) {
+            Image()->SetAutoSize(false);
+            Image()->SetStretch(false);
+            Image()->resize(105, 105);
+        }
+        const QByteArray before = Bytes(*Bitmap());
+        const qint64 key = Bitmap()->ChangeKey();
+        Move(row.at.x(), row.at.y());
+        EXPECT_EQ(X(), QStringLiteral("X=%1").arg(row.pixel.x()));
+        EXPECT_EQ(Y(), QStringLiteral("Y=%1").arg(row.pixel.y()));
+        EXPECT_EQ(Value(), QString::fromLatin1(row.value));
+        EXPECT_EQ(Bytes(*Bitmap()), before);
+        EXPECT_EQ(Bitmap()->ChangeKey(), key);
     }
-    Move(209, 0);
-    EXPECT_EQ(X(), QStringLiteral("X=104"));
-    EXPECT_EQ(Value(), QStringLiteral("104"));
-
-    Zoom("25%");
-    Move(10, 5);
-    EXPECT_EQ(X(), QStringLiteral("X=40"));
-    EXPECT_EQ(Y(), QStringLiteral("Y=20"));
-    EXPECT_EQ(Value(), QStringLiteral("80"));
-    // What is drawn there is the block of levels 80 ... 89 the probed pixel opens.
-    const QImage drawn = OnScreen(Image());
-    EXPECT_GE(qRed(drawn.pixel(10, 5)), 80);
-    EXPECT_LE(qRed(drawn.pixel(10, 5)), 89);
-}
-
-TEST_F(ProbeTest, PositionsWithoutAPixelShowNoValue)
-{
-    Move(5, 6); // no picture: the control is 105 x 105 and empty
-    EXPECT_EQ(X(), QStringLiteral("X=5"));
-    EXPECT_EQ(Y(), QStringLiteral("Y=6"));
-    EXPECT_EQ(Value(), QString());
-
-    OpenPicture(Grey(30, 20, 99));
-    Image()->SetAutoSize(false);
-    Image()->resize(105, 105); // larger than the picture, not stretched
-    Move(3, 3);
-    EXPECT_EQ(Value(), QStringLiteral("99"));
-    const QByteArray before = Bytes(*Bitmap());
-    const qint64 key = Bitmap()->ChangeKey();
-    for (const QPoint at : {QPoint(30, 3), QPoint(3, 20), QPoint(104, 104)}) {
-        Move(at.x(), at.y());
-        EXPECT_EQ(X(), QStringLiteral("X=%1").arg(at.x()));
-        EXPECT_EQ(Y(), QStringLiteral("Y=%1").arg(at.y()));
-        EXPECT_EQ(Value(), QString());
-    }
-    EXPECT_EQ(Bytes(*Bitmap()), before);
-    EXPECT_EQ(Bitmap()->ChangeKey(), key);
     EXPECT_TRUE(messages.isEmpty());
 }
 
