@@ -8,11 +8,13 @@
 #   wine_prefix <folder>   makes (or reuses) the prefix and starts a
 #                          persistent wineserver for it; the caller stops it
 #                          (wineserver -k) when done
+# The names below are used by the scripts that source this one.
+# shellcheck disable=SC2034
 set -eu
 cd "$(dirname "$0")/.."
 root=$PWD
-build=build-windows   # binaryDir of the windows preset (CMakePresets.json)
-host=build            # binaryDir of the release preset: the host's tools
+build="build-windows"   # binaryDir of the windows preset (CMakePresets.json)
+host="build"            # binaryDir of the release preset: the host's tools
 jobs=${JOBS:-$(nproc)}
 triplet=x86_64-w64-mingw32
 version=$(sed -n 's/^project(imagebench VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)

@@ -4,6 +4,7 @@
 # writes dist/imagebench-<version>-windows-x64.zip (the folder as it is) and
 # dist/imagebench-<version>-setup.exe (NSIS, packaging/imagebench.nsi).
 stage=$(cd "$1" && pwd)
+# shellcheck source=scripts/windows-env.sh
 . "$(dirname "$0")/windows-env.sh"
 version=${2:-$version}
 

@@ -7,6 +7,7 @@
 # complement of the sample and the window shows it, pixel for pixel. The
 # window with the complement goes to docs/screenshot-windows.png. Then the
 # silent uninstall must remove every file and the Start-menu entry.
+# shellcheck source=scripts/windows-env.sh
 . "$(dirname "$0")/windows-env.sh"
 setup=$root/dist/imagebench-$version-setup.exe
 sample=samples/colour-400x300.png

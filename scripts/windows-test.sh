@@ -3,6 +3,7 @@
 # offscreen platform, then the smoke run of the installer and the installed
 # program on an X server (scripts/windows-smoke.sh).
 # Tests listed in tests/wine-excluded.txt are left out, each with its reason.
+# shellcheck source=scripts/windows-env.sh
 . "$(dirname "$0")/windows-env.sh"
 
 scripts/windows.sh

@@ -4,6 +4,7 @@
 #   2. the workbench and its whole test suite, cross-built (build-windows/);
 #   3. the program with every DLL it loads (build-windows/stage/imagebench/);
 #   4. dist/imagebench-<version>-windows-x64.zip and dist/imagebench-<version>-setup.exe.
+# shellcheck source=scripts/windows-env.sh
 . "$(dirname "$0")/windows-env.sh"
 
 scripts/deps.sh windows
