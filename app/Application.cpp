@@ -1,5 +1,6 @@
 #include "Application.h"
 #include "Controls.h"
+#include "ImageControl.h"
 
 #include "image/Graphics.h"
 
@@ -7,6 +8,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QProxyStyle>
 #include <QStyleFactory>
 
@@ -160,9 +162,33 @@ void TApplication::WatchAltKey(const QEvent* event)
     }
 }
 
+bool TApplication::ToPictureUnderPointer(QObject* receiver, QEvent* event)
+{
+    // Qt chooses the control under the pointer by its position rounded to a
+    // whole logical pixel. On a scaled display the pointer can be over the
+    // last device column or row of a picture while the rounded position lies
+    // beside it: such a move goes to the picture, so that every device pixel
+    // it draws is probed.
+    auto* widget = qobject_cast<QWidget*>(receiver);
+    const auto* move = static_cast<const QMouseEvent*>(event);
+    if (!widget || qobject_cast<TImage*>(widget) || move->buttons() != Qt::NoButton)
+        return false;
+    for (TImage* image : widget->window()->findChildren<TImage*>()) {
+        const QPointF at = move->scenePosition() - QPointF(image->mapTo(image->window(), QPoint()));
+        if (image->window() == widget->window() && image->Covers(at)) {
+            QMouseEvent moved(QEvent::MouseMove, at, move->scenePosition(), move->globalPosition(), Qt::NoButton,
+                              Qt::NoButton, move->modifiers(), move->pointingDevice());
+            QApplication::notify(image, &moved);
+            return true;
+        }
+    }
+    return false;
+}
+
 bool TApplication::notify(QObject* receiver, QEvent* event)
 {
-    WatchAltKey(event);
+    if (event->type() == QEvent::MouseMove && ToPictureUnderPointer(receiver, event))
+        return true;
 #ifndef Q_OS_MACOS
     // Alt with a letter is a menu key elsewhere, never typing: no box takes
     // "f" from Alt+F. (On macOS Option types accented letters.) Shortcuts

@@ -43,6 +43,10 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 
 private:
+    // Hands a mouse move Qt gave a neighbour of a picture control to the
+    // picture, when the pointer's exact position is over one of its device
+    // pixels; true when it did.
+    bool ToPictureUnderPointer(QObject* receiver, QEvent* event);
     // A press and release of Alt with no other key between them activates
     // the active window's menu bar.
     void WatchAltKey(const QEvent* event);

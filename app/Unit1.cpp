@@ -98,9 +98,9 @@ void TForm1::Image1MouseMove(Qt::KeyboardModifiers Shift, int X, int Y)
 {
     (void)Shift;
     Application->Protect([this, X, Y] {
-        // The bitmap pixel drawn under the pointer; where none is drawn the
-        // position is still shown and the value left blank.
-        const QPoint at = ui->Image1->BitmapPoint(QPoint(X, Y));
+        // The bitmap pixel drawn on the device pixel under the pointer; where
+        // none is drawn the position is still shown and the value left blank.
+        const QPoint at = ui->Image1->PixelUnderPointer(X, Y);
         ui->StatusPanel0->setText(QStringLiteral("X=") + QString::number(at.x()));
         ui->StatusPanel1->setText(QStringLiteral("Y=") + QString::number(at.y()));
         const TColor colour = ui->Image1->Canvas()->Pixels(at.x(), at.y());
