@@ -9,6 +9,8 @@
 #include <memory>
 #include <vector>
 
+class QMenuBar;
+
 class TApplication : public QApplication {
     Q_OBJECT
 public:
@@ -47,9 +49,16 @@ private:
     // picture, when the pointer's exact position is over one of its device
     // pixels; true when it did.
     bool ToPictureUnderPointer(QObject* receiver, QEvent* event);
-    // A press and release of Alt with no other key between them activates
-    // the active window's menu bar.
+    // Follows the keys for a press and release of Alt with no other key
+    // between them, which highlights the active window's menu bar.
     void WatchAltKey(const QEvent* event);
+    // The active window's menu bar when the event is the release of a lone
+    // Alt.
+    QMenuBar* LoneAltRelease(const QEvent* event);
+    // Delivers the event; what the delivery raises is shown, not thrown on.
+    bool DeliverProtected(QObject* receiver, QEvent* event);
+    // Down on a command in the menu bar chooses it; true when it did.
+    bool ChooseCommandTitle(QObject* receiver, QEvent* event);
 
     std::vector<std::unique_ptr<QWidget>> forms_;
     bool altAlone_ = false;

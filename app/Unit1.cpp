@@ -89,9 +89,9 @@ void TForm1::Help1Click()
 
 void TForm1::MenuKey1Click()
 {
-    // F10 opens the first menu; the arrows move through the menu bar and its
-    // menus, Enter chooses, Escape leaves.
-    ui->MainMenu1->setActiveAction(ui->File1->menuAction());
+    // F10 highlights the first menu's title, as a lone Alt does; the arrows
+    // move along the bar, Down or Enter opens a menu, Escape leaves.
+    HighlightMenuBar(ui->MainMenu1);
 }
 
 void TForm1::Image1MouseMove(Qt::KeyboardModifiers Shift, int X, int Y)
