@@ -66,6 +66,7 @@ void TForm1::Open1Click()
         if (ui->OpenPictureDialog1->Execute()) {
             ui->Image1->SetAutoSize(true);
             ui->Image1->Picture()->LoadFromFile(ui->OpenPictureDialog1->FileName());
+            PictureFiled(ui->OpenPictureDialog1->FileName());
         }
     });
 }
@@ -75,9 +76,17 @@ void TForm1::Save1Click()
     Application->Protect([this] {
         if (ui->Image1->Picture()->Bitmap()->Empty())
             throw Exception(QStringLiteral("There is no picture to save."));
-        if (ui->SavePictureDialog1->Execute())
+        if (ui->SavePictureDialog1->Execute()) {
             ui->Image1->Picture()->SaveToFile(ui->SavePictureDialog1->FileName());
+            PictureFiled(ui->SavePictureDialog1->FileName());
+        }
     });
+}
+
+void TForm1::PictureFiled(const QString& fileName)
+{
+    ui->OpenPictureDialog1->SetCurrentPicture(fileName);
+    ui->SavePictureDialog1->SetCurrentPicture(fileName);
 }
 
 void TForm1::ExitwithoutSaving1Click() { close(); }
