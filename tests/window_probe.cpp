@@ -9,10 +9,12 @@
 #include <QLineEdit>
 #include <QBackingStore>
 #include <QMouseEvent>
+#include <QSet>
 #include <QWindow>
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <random>
 
 // Qt's own entry for test input: a window-system mouse event at a logical
@@ -179,13 +181,15 @@ protected:
                             QEvent::MouseMove, Qt::NoModifier, 0);
         QCoreApplication::processEvents();
     }
+    void ExpectExactReadings(std::initializer_list<const char*> zooms, unsigned seed) const;
 };
 
-TEST_F(DisplayScaleTest, EveryZoomProbesThePixelTheBufferShowsUnderThePointer)
+// At each zoom, the pointer at random device pixels over the picture: the
+// probe names the pixel the buffer shows there.
+void DisplayScaleTest::ExpectExactReadings(std::initializer_list<const char*> zooms, unsigned seed) const
 {
-    OpenPicture(Positions());
-    std::mt19937 random(7);
-    for (const char* zoom : {"25%", "50%", "75%", "100%", "150%", "200%"}) {
+    std::mt19937 random(seed);
+    for (const char* zoom : zooms) {
         Zoom(zoom);
         const QImage buffer = Buffer();
         const qreal scale = Scale();
@@ -231,7 +235,31 @@ TEST_F(DisplayScaleTest, EveryZoomProbesThePixelTheBufferShowsUnderThePointer)
         EXPECT_EQ(wrong, 0) << zoom;
         EXPECT_GT(readings, 40) << zoom;
     }
+}
+
+TEST_F(DisplayScaleTest, EveryZoomProbesThePixelTheBufferShowsUnderThePointer)
+{
+    OpenPicture(Positions());
+    ExpectExactReadings({"25%", "50%", "75%", "100%", "150%", "200%"}, 7);
     EXPECT_TRUE(messages.isEmpty());
+}
+
+// A window moved to a screen of another scale redraws its view for that
+// scale and probes through it (CTest runs this with two screens, at 1 and 2).
+TEST_F(DisplayScaleTest, AWindowMovedToAScreenOfAnotherScaleStaysExact)
+{
+    OpenPicture(Positions());
+    QSet<qreal> scales;
+    for (QScreen* screen : QGuiApplication::screens()) {
+        form->move(screen->geometry().topLeft() + QPoint(20, 20));
+        QCoreApplication::processEvents();
+        ASSERT_EQ(form->screen(), screen);
+        scales.insert(Scale());
+        ExpectExactReadings({"50%", "100%", "150%"}, 9);
+    }
+    if (QGuiApplication::screens().size() > 1) {
+        EXPECT_GT(scales.size(), 1) << "the screens' scales differ";
+    }
 }
 
 TEST_F(DisplayScaleTest, EnlargedViewsDrawWholeBlocksWithoutBlur)
