@@ -18,14 +18,12 @@
 #include <QPushButton>
 #include <QRegion>
 #include <QScrollArea>
-#include <QStandardPaths>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTimer>
 #include <QWheelEvent>
 
 #include <cstring>
-#include <functional>
 #include <new>
 #include <set>
 
@@ -241,103 +239,6 @@ TEST_F(UsabilityTest, TitlesAndAccessibleNamesReadAsTheFormsSay)
 // ---------------------------------------------------------------------------
 // Keyboard
 
-// The keys that reach the menu bar from the zoom box: F10, or a lone Alt
-// (some platforms report Alt as held on its own press, others not).
-enum class MenuKey { F10, AltHeld, AltAlone };
-void PressMenuKey(MenuKey key)
-{
-    if (key == MenuKey::F10) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F10);
-        return;
-    }
-    QTest::keyPress(QApplication::focusWidget(), Qt::Key_Alt,
-                    key == MenuKey::AltHeld ? Qt::AltModifier : Qt::NoModifier);
-    QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Alt, Qt::NoModifier);
-}
-
-// Each key highlights "File" and opens nothing; Escape leaves the bar.
-// Then, as on any Windows program, Right x3, Down, Enter runs Complement;
-// Down on Help (a command of its own) opens the help dialog, like Enter,
-// Space and a click.
-TEST_F(UsabilityTest, MenuKeysHighlightTheBarAndOpenMenusAsWindowsDoes)
-{
-    OpenPicture(Grey(5, 3, [](int x, int y) { return 10 * x + y; }));
-    auto* bar = Find<QMenuBar>("MainMenu1");
-    auto* zoom = Find<QComboBox>("ComboBox1");
-    const QString zoomText = zoom->currentText();
-    const auto fromTheZoomBox = [&] {
-        QApplication::setActiveWindow(form.get());
-        zoom->setFocus();
-    };
-    for (const MenuKey key : {MenuKey::F10, MenuKey::AltHeld, MenuKey::AltAlone}) {
-        const int k = int(key);
-        fromTheZoomBox();
-        PressMenuKey(key);
-        EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << k << ": a menu opened at once";
-        ASSERT_EQ(bar->activeAction(), Find<QMenu>("File1")->menuAction()) << k;
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-        EXPECT_EQ(bar->activeAction(), nullptr) << k << ": Escape leaves the bar";
-        EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << k;
-
-        // Down opens the highlighted menu with its first item selected;
-        // Escape closes it and keeps the title highlighted, a second leaves.
-        fromTheZoomBox();
-        PressMenuKey(key);
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
-        auto* file = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        ASSERT_EQ(file, Find<QMenu>("File1")) << k;
-        EXPECT_EQ(file->activeAction(), Find<QAction>("Open1")) << k;
-        QTest::keyClick(file, Qt::Key_Escape);
-        EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << k;
-        EXPECT_EQ(bar->activeAction(), file->menuAction()) << k;
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-        EXPECT_EQ(bar->activeAction(), nullptr) << k;
-    }
-    EXPECT_EQ(zoom->currentText(), zoomText);
-
-    // Alt with another key opens no menu and types nothing into the box.
-    fromTheZoomBox();
-    QTest::keyPress(QApplication::focusWidget(), Qt::Key_Alt, Qt::AltModifier);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F, Qt::AltModifier);
-    QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Alt, Qt::NoModifier);
-    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
-    EXPECT_EQ(bar->activeAction(), nullptr);
-#ifndef Q_OS_MACOS
-    EXPECT_EQ(zoom->currentText(), zoomText) << "Alt+F typed into the zoom box";
-#endif
-
-    // F10, Right x3, Down, Enter: Complement.
-    fromTheZoomBox();
-    PressMenuKey(MenuKey::F10);
-    for (int i = 0; i < 3; ++i)
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
-    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
-    ASSERT_EQ(QApplication::activePopupWidget(), Find<QMenu>("ImageProcessing1"));
-    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Return);
-    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
-    EXPECT_EQ(Bitmap()->ScanLine(1)[2], 255 - 21) << "complemented";
-    EXPECT_EQ(Text("Edit2"), QStringLiteral("Edit2")) << "no key reached a box";
-
-    // Help: F10, Left reaches it; Down, Enter and Space each open the dialog.
-    for (const Qt::Key choose : {Qt::Key_Down, Qt::Key_Return, Qt::Key_Space}) {
-        fromTheZoomBox();
-        PressMenuKey(MenuKey::F10);
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Left);
-        ASSERT_EQ(bar->activeAction(), Find<QAction>("Help1")) << choose;
-        bool shown = false;
-        QTimer::singleShot(0, [&] {
-            shown = QApplication::activeModalWidget() == HelpDlg;
-            QTest::keyClick(HelpDlg, Qt::Key_Return);
-        });
-        QTest::keyClick(QApplication::focusWidget(), choose);
-        EXPECT_TRUE(shown) << choose;
-        EXPECT_FALSE(HelpDlg->isVisible()) << choose;
-        EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << choose;
-    }
-    EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
-}
-
 // ---------------------------------------------------------------------------
 // Zoom box
 
@@ -524,57 +425,6 @@ TEST_F(UsabilityTest, TheSaveDialogGivesABareNameTheChosenKindsExtension)
     ASSERT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
     EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("typed.png"))));
     EXPECT_EQ(Find<TPictureDialog>("SavePictureDialog1")->Filter(), QStringLiteral("PNG (*.png)"));
-}
-
-// The dialogs start where the user's pictures are: the Pictures folder at
-// first, then the folder of the picture last opened or saved; Save proposes
-// the current picture's name. A failed open changes nothing.
-TEST_F(UsabilityTest, TheDialogsStartFromTheCurrentPicture)
-{
-    auto* open = Find<TPictureDialog>("OpenPictureDialog1");
-    auto* save = Find<TPictureDialog>("SavePictureDialog1");
-    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
-    const QString first = QDir(pictures).exists() ? pictures : QDir::homePath();
-    EXPECT_EQ(open->StartPath(), first);
-    EXPECT_NE(open->StartPath(), QDir::currentPath());
-
-    // The real dialog opens there, whatever Qt's dialogs remember.
-    open->ChooseFileName = nullptr;
-    QString shown;
-    QTimer::singleShot(0, [&] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        ASSERT_NE(dialog, nullptr);
-        shown = dialog->directory().absolutePath();
-        dialog->reject();
-    });
-    Trigger("Open1");
-    EXPECT_EQ(shown, QDir(first).absolutePath());
-
-    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("a")) && QDir(dir.path()).mkpath(QStringLiteral("b")));
-    const QString a = dir.filePath(QStringLiteral("a/one.png")), b = dir.filePath(QStringLiteral("b/two.png"));
-    ASSERT_TRUE(RandomGrey(6, 5, 12).save(a));
-    const QString bad = dir.filePath(QStringLiteral("broken.png"));
-    ASSERT_TRUE(WriteFile(bad, QByteArray("not a picture")));
-    const struct {
-        const char* step;
-        std::function<void()> run;
-        QString openStart, saveStart;
-    } table[] = {
-        {"open a/one.png", [&] { Open(a); }, dir.filePath(QStringLiteral("a")), a},
-        {"save as b/two.png", [&] { Save(b); }, dir.filePath(QStringLiteral("b")), b},
-        {"open a broken file", [&] { Open(bad); }, dir.filePath(QStringLiteral("b")), b},
-    };
-    for (const auto& row : table) {
-        row.run();
-        EXPECT_EQ(open->StartPath(), row.openStart) << row.step;
-        EXPECT_EQ(save->StartPath(), row.saveStart) << row.step;
-    }
-    ASSERT_EQ(messages.size(), 1) << "the broken file is reported";
-    // The hook is handed the same start.
-    QString offered;
-    save->ChooseFileName = [&](QString& name) { return offered = name, false; };
-    Trigger("Save1");
-    EXPECT_EQ(offered, b);
 }
 
 // ---------------------------------------------------------------------------
