@@ -1,5 +1,6 @@
 #include "Application.h"
 #include "Controls.h"
+#include "ImageControl.h"
 
 #include "image/Graphics.h"
 
@@ -7,6 +8,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QProxyStyle>
 #include <QStyleFactory>
 
@@ -17,9 +19,9 @@ TApplication* Application = nullptr;
 
 namespace {
 
-// The platform's style without its own handling of a lone Alt, which some
-// platforms and styles have and others lack: TApplication::notify gives the
-// same behaviour everywhere.
+// The platform's style with the menu bar's keyboard navigation on every
+// platform, as Windows users know it: a lone Alt (or F10) highlights the
+// first title, the arrows move along the bar, Down or Enter opens a menu.
 class TMenuKeyStyle : public QProxyStyle {
 public:
     using QProxyStyle::QProxyStyle;
@@ -27,7 +29,7 @@ public:
                   QStyleHintReturn* returnData) const override
     {
         if (hint == SH_MenuBar_AltKeyNavigation)
-            return 0;
+            return 1;
         return QProxyStyle::styleHint(hint, option, widget, returnData);
     }
 };
@@ -132,23 +134,6 @@ void TApplication::WatchAltKey(const QEvent* event)
             altAlone_ = key->key() == Qt::Key_Alt;
         break;
     }
-    case QEvent::KeyRelease: {
-        const auto* key = static_cast<const QKeyEvent*>(event);
-        if (key->key() != Qt::Key_Alt || key->isAutoRepeat() || !altAlone_)
-            break;
-        altAlone_ = false;
-        // Captions carry no mnemonic letters: a lone Alt (like F10) opens
-        // the first menu of the active window's menu bar.
-        QWidget* window = activeWindow();
-        QMenuBar* bar = window && !activePopupWidget() ? window->findChild<QMenuBar*>() : nullptr;
-        if (bar && bar->isVisible())
-            for (QAction* item : bar->actions())
-                if (item->menu() && item->isEnabled() && item->isVisible()) {
-                    bar->setActiveAction(item);
-                    break;
-                }
-        break;
-    }
     case QEvent::MouseButtonPress:
     case QEvent::Wheel:
     case QEvent::WindowDeactivate:
@@ -160,9 +145,75 @@ void TApplication::WatchAltKey(const QEvent* event)
     }
 }
 
+QMenuBar* TApplication::LoneAltRelease(const QEvent* event)
+{
+    if (event->type() != QEvent::KeyRelease)
+        return nullptr;
+    const auto* key = static_cast<const QKeyEvent*>(event);
+    if (key->key() != Qt::Key_Alt || key->isAutoRepeat() || !altAlone_)
+        return nullptr;
+    altAlone_ = false;
+    QWidget* window = activeWindow();
+    QMenuBar* bar = window && !activePopupWidget() ? window->findChild<QMenuBar*>() : nullptr;
+    return bar && bar->isVisible() ? bar : nullptr;
+}
+
+bool TApplication::ChooseCommandTitle(QObject* receiver, QEvent* event)
+{
+    // Down on a highlighted title that is a command of its own ("Help")
+    // chooses it, as Enter and Space do; on a menu's title it opens the menu.
+    auto* bar = qobject_cast<QMenuBar*>(receiver);
+    const auto* key = static_cast<const QKeyEvent*>(event);
+    if (!bar || key->key() != Qt::Key_Down || (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+        return false;
+    QAction* title = bar->activeAction();
+    if (!title || title->menu() || !title->isEnabled())
+        return false;
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::notify(bar, &enter);
+    return true;
+}
+
+bool TApplication::ToPictureUnderPointer(QObject* receiver, QEvent* event)
+{
+    // Qt chooses the control under the pointer by its position rounded to a
+    // whole logical pixel. On a scaled display the pointer can be over the
+    // last device column or row of a picture while the rounded position lies
+    // beside it: such a move goes to the picture, so that every device pixel
+    // it draws is probed.
+    auto* widget = qobject_cast<QWidget*>(receiver);
+    const auto* move = static_cast<const QMouseEvent*>(event);
+    if (!widget || qobject_cast<TImage*>(widget) || move->buttons() != Qt::NoButton)
+        return false;
+    for (TImage* image : widget->window()->findChildren<TImage*>()) {
+        const QPointF at = move->scenePosition() - QPointF(image->mapTo(image->window(), QPoint()));
+        if (image->window() == widget->window() && image->Covers(at)) {
+            QMouseEvent moved(QEvent::MouseMove, at, move->scenePosition(), move->globalPosition(), Qt::NoButton,
+                              Qt::NoButton, move->modifiers(), move->pointingDevice());
+            QApplication::notify(image, &moved);
+            return true;
+        }
+    }
+    return false;
+}
+
 bool TApplication::notify(QObject* receiver, QEvent* event)
 {
+    if (event->type() == QEvent::MouseMove && ToPictureUnderPointer(receiver, event))
+        return true;
+    if (event->type() == QEvent::KeyPress && ChooseCommandTitle(receiver, event))
+        return true;
     WatchAltKey(event);
+    // Some platforms' menu bars answer a lone Alt themselves, others not:
+    // where the bar is as it was after Qt had the release, it is answered here.
+    if (QMenuBar* bar = LoneAltRelease(event)) {
+        const QAction* title = bar->activeAction();
+        const bool focus = bar->hasFocus();
+        const bool result = DeliverProtected(receiver, event);
+        if (bar->activeAction() == title && bar->hasFocus() == focus)
+            HighlightMenuBar(bar);
+        return result;
+    }
 #ifndef Q_OS_MACOS
     // Alt with a letter is a menu key elsewhere, never typing: no box takes
     // "f" from Alt+F. (On macOS Option types accented letters.) Shortcuts
@@ -174,6 +225,11 @@ bool TApplication::notify(QObject* receiver, QEvent* event)
             return true;
     }
 #endif
+    return DeliverProtected(receiver, event);
+}
+
+bool TApplication::DeliverProtected(QObject* receiver, QEvent* event)
+{
     // Commands run under Protect; this catches what anything else raises while
     // an event is delivered (out of memory while painting, say).
     try {

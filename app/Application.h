@@ -9,6 +9,8 @@
 #include <memory>
 #include <vector>
 
+class QMenuBar;
+
 class TApplication : public QApplication {
     Q_OBJECT
 public:
@@ -43,9 +45,20 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 
 private:
-    // A press and release of Alt with no other key between them activates
-    // the active window's menu bar.
+    // Hands a mouse move Qt gave a neighbour of a picture control to the
+    // picture, when the pointer's exact position is over one of its device
+    // pixels; true when it did.
+    bool ToPictureUnderPointer(QObject* receiver, QEvent* event);
+    // Follows the keys for a press and release of Alt with no other key
+    // between them, which highlights the active window's menu bar.
     void WatchAltKey(const QEvent* event);
+    // The active window's menu bar when the event is the release of a lone
+    // Alt.
+    QMenuBar* LoneAltRelease(const QEvent* event);
+    // Delivers the event; what the delivery raises is shown, not thrown on.
+    bool DeliverProtected(QObject* receiver, QEvent* event);
+    // Down on a command in the menu bar chooses it; true when it did.
+    bool ChooseCommandTitle(QObject* receiver, QEvent* event);
 
     std::vector<std::unique_ptr<QWidget>> forms_;
     bool altAlone_ = false;

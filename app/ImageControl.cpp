@@ -4,8 +4,10 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QRegion>
+#include <QTransform>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <utility>
@@ -127,6 +129,24 @@ void DrawRows(const QImage& source, const Fetch& fetch, const QRect& area, const
     DrawRows(source, fetch, SpreadSum<Fetch>{fetch}, area, drawn, view, origin);
 }
 
+// The device size of a logical size: Qt gives a control of width w at scale s
+// the round(w * s) device pixels from the one nearest its corner.
+QSize DeviceSize(QSize logical, qreal scale)
+{
+    return QSize(qRound(logical.width() * scale), qRound(logical.height() * scale));
+}
+
+// The device pixels a logical rectangle touches.
+QRect Outward(const QRect& logical, qreal scale)
+{
+    if (logical.isEmpty())
+        return {};
+    const int left = int(std::floor(logical.left() * scale));
+    const int top = int(std::floor(logical.top() * scale));
+    return QRect(QPoint(left, top), QPoint(int(std::ceil((logical.right() + 1) * scale)) - 1,
+                                           int(std::ceil((logical.bottom() + 1) * scale)) - 1));
+}
+
 } // namespace
 
 TImage::TImage(QWidget* parent) : QWidget(parent)
@@ -151,13 +171,52 @@ void TImage::SetStretch(bool on)
     update();
 }
 
-QPoint TImage::BitmapPoint(QPoint at) const
+QPoint TImage::DeviceOrigin(qreal scale) const
+{
+    return (QPointF(mapTo(window(), QPoint())) * scale).toPoint();
+}
+
+QPoint TImage::DevicePixel(QPointF at) const
+{
+    // The pointer's device position in the window, taken down to a whole
+    // device pixel. A position the platform got in device pixels comes back
+    // from its logical value a hair short of the whole number: the margin
+    // keeps it on that pixel.
+    const qreal scale = devicePixelRatioF();
+    const QPointF device = (QPointF(mapTo(window(), QPoint())) + at) * scale;
+    constexpr qreal margin = 1.0 / 4096;
+    return QPoint(int(std::floor(device.x() + margin)), int(std::floor(device.y() + margin))) -
+           DeviceOrigin(scale);
+}
+
+bool TImage::Covers(QPointF at) const
+{
+    if (!isVisible() || !QRect(QPoint(), DeviceSize(size(), devicePixelRatioF())).contains(DevicePixel(at)))
+        return false;
+    const QPoint pixel(std::clamp(int(std::floor(at.x())), 0, width() - 1),
+                       std::clamp(int(std::floor(at.y())), 0, height() - 1));
+    return visibleRegion().contains(pixel);
+}
+
+QPoint TImage::BitmapPixel(QPoint device) const
 {
     const TBitmap& bitmap = *picture_.Bitmap();
-    if (!stretch_ || bitmap.Empty() || width() <= 0 || height() <= 0)
-        return at;
-    return QPoint(int(FloorDiv(qint64(at.x()) * bitmap.Width(), width())),
-                  int(FloorDiv(qint64(at.y()) * bitmap.Height(), height())));
+    const qreal scale = devicePixelRatioF();
+    const QSize drawn = DrawnDeviceSize(scale);
+    if (bitmap.Empty() || drawn.isEmpty())
+        // Nothing drawn: the control pixel under the device pixel.
+        return QPoint(int(std::floor(device.x() / scale)), int(std::floor(device.y() / scale)));
+    return QPoint(int(FloorDiv(qint64(device.x()) * bitmap.Width(), drawn.width())),
+                  int(FloorDiv(qint64(device.y()) * bitmap.Height(), drawn.height())));
+}
+
+QPoint TImage::BitmapPoint(QPointF at) const { return BitmapPixel(DevicePixel(at)); }
+
+QPoint TImage::PixelUnderPointer(int X, int Y) const
+{
+    if (reporting_ && int(std::floor(pointer_.x())) == X && int(std::floor(pointer_.y())) == Y)
+        return BitmapPoint(pointer_);
+    return BitmapPoint(QPointF(X, Y));
 }
 
 void TImage::PictureChanged()
@@ -174,12 +233,16 @@ QRect TImage::DrawnRect() const
     return stretch_ ? rect() : QRect(0, 0, bitmap.Width(), bitmap.Height());
 }
 
-void TImage::Render(const QRect& area)
+QSize TImage::DrawnDeviceSize(qreal scale) const { return DeviceSize(DrawnRect().size(), scale); }
+
+void TImage::Render(const QRect& area, qreal scale)
 {
     const TBitmap& bitmap = *picture_.Bitmap();
     viewKey_ = bitmap.ChangeKey();
     viewSize_ = size();
     viewStretch_ = stretch_;
+    viewScale_ = scale;
+    deviceSize_ = DrawnDeviceSize(scale);
     viewValid_ = true;
     view_ = QImage(area.size(),
                    bitmap.Image().hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
@@ -194,7 +257,7 @@ void TImage::Extend(const QRect& area)
     // from the view as it is, only the strip is drawn.
     QImage next(area.size(), view_.format());
     if (next.isNull()) {
-        Render(area);
+        Render(area, viewScale_);
         return;
     }
     const QRect kept = viewRect_ & area;
@@ -215,7 +278,7 @@ void TImage::Draw(const QRect& area, QImage& view, QPoint origin) const
     // the very key the view is checked against.
     const TBitmap& bitmap = *picture_.Bitmap();
     const QImage& source = bitmap.Image();
-    const QRect drawn = DrawnRect();
+    const QRect drawn(QPoint(), deviceSize_);
     switch (source.format()) {
     case QImage::Format_Indexed8: {
         // The palette premultiplied, and spread for the sums of a reduced
@@ -266,22 +329,48 @@ void TImage::paintEvent(QPaintEvent* event)
         viewValid_ = false;
         return;
     }
-    const QRect drawn = DrawnRect() & rect();
-    const QRect wanted = event->rect() & drawn;
+    QPainter painter(this);
+    // The scale and the control's place on the device as this paint sees
+    // them: the window's, or those of whatever the control is rendered into.
+    const QTransform toDevice = painter.deviceTransform();
+    const qreal scale = toDevice.m11();
+    if (scale <= 0)
+        return;
+    const QRect drawn = QRect(QPoint(), DrawnDeviceSize(scale)) & QRect(QPoint(), DeviceSize(size(), scale));
+    const QRect wanted = Outward(event->rect(), scale) & drawn;
     if (wanted.isEmpty())
         return;
-    const QRect visible = (visibleRegion().boundingRect() | wanted) & drawn;
+    const QRect visible = (Outward(visibleRegion().boundingRect(), scale) | wanted) & drawn;
     if (!viewValid_ || viewKey_ != bitmap.ChangeKey() || viewSize_ != size() || viewStretch_ != stretch_ ||
-        viewRect_.isEmpty())
-        Render(visible);
+        viewScale_ != scale || viewRect_.isEmpty())
+        Render(visible, scale);
     else if (!viewRect_.contains(wanted))
         Extend(visible);
-    QPainter painter(this);
-    painter.drawImage(viewRect_.topLeft(), view_);
+    // One view pixel on one device pixel: the painter is set to device
+    // pixels, and the view starts on the device pixel nearest the control's
+    // corner, where Qt starts the control's own pixels.
+    const QPointF corner = toDevice.map(QPointF(0, 0));
+    painter.setWorldTransform(QTransform::fromScale(1 / scale, 1 / scale));
+    painter.drawImage(QPointF(corner.toPoint() + viewRect_.topLeft()) - corner, view_);
 }
 
 void TImage::mouseMoveEvent(QMouseEvent* event)
 {
-    const QPoint at = event->position().toPoint();
-    emit MouseMove(event->modifiers(), at.x(), at.y());
+    // Qt gives a control the pointer's position rounded to a whole logical
+    // pixel; its position in the window keeps the fraction a scaled display
+    // has. (A move sent to the control itself may name no window position:
+    // then its own position stands.)
+    QPointF at = event->position();
+    const QPointF inWindow = event->scenePosition() - QPointF(mapTo(window(), QPoint()));
+    if (std::abs(inWindow.x() - at.x()) < 1 && std::abs(inWindow.y() - at.y()) < 1)
+        at = inWindow;
+    // The handler asks for the pixel under the pointer while the move is
+    // reported: it gets the exact position, not only the whole control
+    // pixel the move names.
+    struct Reporting {
+        TImage& image;
+        Reporting(TImage& on, QPointF position) : image(on) { image.pointer_ = position, image.reporting_ = true; }
+        ~Reporting() { image.reporting_ = false; }
+    } reporting(*this, at);
+    emit MouseMove(event->modifiers(), int(std::floor(at.x())), int(std::floor(at.y())));
 }

@@ -2,12 +2,14 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QMap>
 #include <QMimeDatabase>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QStringList>
 
 #include <algorithm>
@@ -82,9 +84,22 @@ TPictureDialog::TPictureDialog(QWidget* parent, bool saving) : QWidget(parent), 
     hide();
 }
 
+QString TPictureDialog::StartPath() const
+{
+    // Named every time, so that neither the working directory (the install
+    // folder, when started from a menu) nor the folder Qt's dialogs remember
+    // between programs decides it.
+    if (!currentPicture_.isEmpty()) {
+        const QFileInfo picture(currentPicture_);
+        return saving_ ? picture.absoluteFilePath() : picture.absolutePath();
+    }
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    return !pictures.isEmpty() && QDir(pictures).exists() ? pictures : QDir::homePath();
+}
+
 bool TPictureDialog::Execute()
 {
-    QString chosen = fileName_;
+    QString chosen = StartPath();
     if (ChooseFileName) {
         if (!ChooseFileName(chosen))
             return false;
@@ -108,8 +123,13 @@ bool TPictureDialog::Execute()
             connect(&dialog, &QFileDialog::filterSelected, &dialog, useFilter);
             useFilter(dialog.selectedNameFilter());
         }
-        if (!fileName_.isEmpty())
-            dialog.selectFile(fileName_);
+        const QString start = StartPath();
+        if (QFileInfo(start).isDir()) {
+            dialog.setDirectory(start);
+        } else {
+            dialog.setDirectory(QFileInfo(start).absolutePath());
+            dialog.selectFile(start);
+        }
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return false;
         chosen = dialog.selectedFiles().constFirst();

@@ -20,8 +20,15 @@ public:
     QString Filter() const { return filter_; }
     void SetFilter(const QString& filter) { filter_ = filter; }
 
-    // Stands in for the real dialog (tests): gets the current file name,
-    // returns false to cancel or true with the chosen name.
+    // The picture the window shows, from the file last opened or saved: the
+    // open dialog starts in its folder, the save dialog proposes its folder
+    // and name. Before any, both start in the user's Pictures folder.
+    void SetCurrentPicture(const QString& fileName) { currentPicture_ = fileName; }
+    // Where the dialog starts: a folder (open) or a file name (save).
+    QString StartPath() const;
+
+    // Stands in for the real dialog (tests): gets the start path, returns
+    // false to cancel or true with the chosen name.
     std::function<bool(QString& fileName)> ChooseFileName;
 
 protected:
@@ -31,6 +38,7 @@ private:
     bool saving_;
     QString fileName_;
     QString filter_;
+    QString currentPicture_;
 };
 
 class TOpenPictureDialog : public TPictureDialog {

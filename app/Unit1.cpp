@@ -66,6 +66,7 @@ void TForm1::Open1Click()
         if (ui->OpenPictureDialog1->Execute()) {
             ui->Image1->SetAutoSize(true);
             ui->Image1->Picture()->LoadFromFile(ui->OpenPictureDialog1->FileName());
+            PictureFiled(ui->OpenPictureDialog1->FileName());
         }
     });
 }
@@ -75,9 +76,17 @@ void TForm1::Save1Click()
     Application->Protect([this] {
         if (ui->Image1->Picture()->Bitmap()->Empty())
             throw Exception(NoPictureToSave());
-        if (ui->SavePictureDialog1->Execute())
+        if (ui->SavePictureDialog1->Execute()) {
             ui->Image1->Picture()->SaveToFile(ui->SavePictureDialog1->FileName());
+            PictureFiled(ui->SavePictureDialog1->FileName());
+        }
     });
+}
+
+void TForm1::PictureFiled(const QString& fileName)
+{
+    ui->OpenPictureDialog1->SetCurrentPicture(fileName);
+    ui->SavePictureDialog1->SetCurrentPicture(fileName);
 }
 
 void TForm1::ExitwithoutSaving1Click() { close(); }
@@ -89,18 +98,18 @@ void TForm1::Help1Click()
 
 void TForm1::MenuKey1Click()
 {
-    // F10 opens the first menu; the arrows move through the menu bar and its
-    // menus, Enter chooses, Escape leaves.
-    ui->MainMenu1->setActiveAction(ui->File1->menuAction());
+    // F10 highlights the first menu's title, as a lone Alt does; the arrows
+    // move along the bar, Down or Enter opens a menu, Escape leaves.
+    HighlightMenuBar(ui->MainMenu1);
 }
 
 void TForm1::Image1MouseMove(Qt::KeyboardModifiers Shift, int X, int Y)
 {
     (void)Shift;
     Application->Protect([this, X, Y] {
-        // The bitmap pixel drawn under the pointer; where none is drawn the
-        // position is still shown and the value left blank.
-        const QPoint at = ui->Image1->BitmapPoint(QPoint(X, Y));
+        // The bitmap pixel drawn on the device pixel under the pointer; where
+        // none is drawn the position is still shown and the value left blank.
+        const QPoint at = ui->Image1->PixelUnderPointer(X, Y);
         ui->StatusPanel0->setText(QStringLiteral("X=") + QString::number(at.x()));
         ui->StatusPanel1->setText(QStringLiteral("Y=") + QString::number(at.y()));
         const TColor colour = ui->Image1->Canvas()->Pixels(at.x(), at.y());

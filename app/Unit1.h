@@ -41,6 +41,10 @@ public slots:
     void Button1Click();
 
 private:
+    // A picture was opened from or saved to the file: the dialogs start
+    // from it next time.
+    void PictureFiled(const QString& fileName);
+
     std::unique_ptr<Ui::TForm1> ui;
 };
 

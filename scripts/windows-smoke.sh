@@ -119,11 +119,13 @@ xdotool key ctrl+o
 answer open 'C:\smoke\in.png'
 shot "$work/opened.png"
 "$check" shows "$work/opened.png" "$sample" || fail "the window does not show the opened $sample"
-# F10 opens the File menu; Image Processing is three menus to the right, and
-# Complement, its first item, is the one a menu opened by key highlights.
+# F10 highlights "File"; Image Processing is three titles to the right, Down
+# opens it with Complement, its first item, selected, and Enter chooses it.
 xdotool key F10
 sleep 0.5
 xdotool key Right Right Right
+sleep 0.5
+xdotool key Down
 sleep 0.5
 xdotool key Return
 sleep 1

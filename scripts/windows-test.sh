@@ -30,4 +30,18 @@ echo "windows-test: the suite under Wine took $(( $(date +%s) - start )) s"
 [ "$status" = 0 ] || exit "$status"
 wineserver -k 2>/dev/null || true
 
+# The display-scale cases again with Qt's windows platform on an X server, in
+# prefixes whose desktop runs at 120 and 144 DPI (Windows at 125 % and
+# 150 %): the probe against the window's buffer, the blocks and the exact
+# view at the scale Windows gives the program.
+for dpi in 120 144; do
+  wine_prefix "$root/$build/wine-$dpi"
+  timeout 120 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+  echo "windows-test: the display-scale cases at $dpi DPI"
+  WINEQT_QPA_PLATFORM=windows timeout 600 xvfb-run -a -s '-screen 0 1600x1200x24' \
+    wine "$build/tests/imagebench_window_tests.exe" --gtest_filter='DisplayScaleTest.*' || status=$?
+  wineserver -k 2>/dev/null || true
+  [ "$status" = 0 ] || { echo "windows-test: the display-scale cases failed at $dpi DPI"; exit "$status"; }
+done
+
 scripts/windows-smoke.sh

@@ -7,6 +7,21 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QLineEdit>
+#include <QBackingStore>
+#include <QMouseEvent>
+#include <QSet>
+#include <QWindow>
+
+#include <algorithm>
+#include <cmath>
+#include <initializer_list>
+#include <random>
+
+// Qt's own entry for test input: a window-system mouse event at a logical
+// position, turned into device pixels and back as a platform's would be.
+Q_GUI_EXPORT void qt_handleMouseEvent(QWindow* window, const QPointF& local, const QPointF& global,
+                                      Qt::MouseButtons state, Qt::MouseButton button, QEvent::Type type,
+                                      Qt::KeyboardModifiers mods, int timestamp);
 
 namespace {
 
@@ -110,6 +125,170 @@ TEST_F(ProbeTest, MovingTheMouseRedrawsOnlyTheTexts)
     EXPECT_EQ(image.paints, 0);
     Image()->removeEventFilter(&image);
     Find<QLabel>("Label1")->removeEventFilter(&label);
+}
+
+// The probe against what the window's buffer shows, at the display scale the
+// process runs at (CTest runs these again under several QT_SCALE_FACTOR
+// values). The picture's red and green say each pixel's column and row, so
+// the buffer tells which bitmap pixel is drawn on every device pixel.
+class DisplayScaleTest : public ProbeTest {
+protected:
+    static constexpr int kWidth = 200, kHeight = 160;
+    static QImage Positions() { return Colour(kWidth, kHeight, [](int x, int y) { return qRgb(x, y, 0); }); }
+
+    qreal Scale() const { return form->devicePixelRatioF(); }
+    // The whole window as its buffer holds it, one pixel per device pixel.
+    QImage Buffer() const
+    {
+        QCoreApplication::processEvents();
+        const auto* store = form->backingStore() ? dynamic_cast<const QImage*>(form->backingStore()->paintDevice())
+                                                 : nullptr;
+        if (!store)
+            return {};
+        QImage buffer = store->convertToFormat(QImage::Format_RGB32);
+        EXPECT_EQ(buffer.width(), qRound(form->width() * Scale()));
+        return buffer;
+    }
+    // A mouse move through the window to the pointer at a device pixel of
+    // it: at the pixel's corner (what a platform counting device pixels
+    // gives) or at its middle.
+    void MoveToDevicePixel(QPoint device, bool middle) const
+    {
+        const qreal offset = middle ? 0.5 : 0.0;
+        const QPointF at((device.x() + offset) / Scale(), (device.y() + offset) / Scale());
+        qt_handleMouseEvent(form->windowHandle(), at, form->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                            QEvent::MouseMove, Qt::NoModifier, 0);
+        QCoreApplication::processEvents();
+    }
+    void ExpectExactReadings(std::initializer_list<const char*> zooms, unsigned seed) const;
+};
+
+// At each zoom, the pointer at random device pixels over the picture: the
+// probe names the pixel the buffer shows there.
+void DisplayScaleTest::ExpectExactReadings(std::initializer_list<const char*> zooms, unsigned seed) const
+{
+    std::mt19937 random(seed);
+    for (const char* zoom : zooms) {
+        Zoom(zoom);
+        const QImage buffer = Buffer();
+        const qreal scale = Scale();
+        const QPointF corner = QPointF(Image()->mapTo(form.get(), QPoint())) * scale;
+        const QPointF far = QPointF(Image()->mapTo(form.get(), QPoint(Image()->width(), Image()->height()))) * scale;
+        // Device pixels over the picture and one beyond each edge.
+        const int left = int(std::floor(corner.x())) - 1, right = int(std::ceil(far.x()));
+        const int top = int(std::floor(corner.y())) - 1, bottom = int(std::ceil(far.y()));
+        std::uniform_int_distribution<int> column(left, right), row(top, bottom);
+        // Bitmap pixels per device pixel, for an averaged (reduced) view.
+        const int block = int(std::ceil(kWidth / (far.x() - corner.x())));
+        int wrong = 0, readings = 0;
+        for (int i = 0; i < 80; ++i) {
+            QPoint device(column(random), row(random));
+            if (i < 4) // the picture's corners
+                device = QPoint(i % 2 ? right - 1 : left + 1, i / 2 ? bottom - 1 : top + 1);
+            const QRgb shown = buffer.pixel(device);
+            Find<QLabel>("Label1")->setText(QStringLiteral("none"));
+            MoveToDevicePixel(device, i % 2 == 1);
+            const bool picture = qBlue(shown) == 0;
+            if (!picture) {
+                // Not drawn on: no reading of a pixel.
+                if (Value() != QStringLiteral("none") && !Value().isEmpty())
+                    ADD_FAILURE() << zoom << " at scale " << scale << ": device pixel " << device.x() << ","
+                                  << device.y() << " shows no picture, probe says " << Value().toStdString();
+                wrong += Value() != QStringLiteral("none") && !Value().isEmpty();
+                continue;
+            }
+            ++readings;
+            const int x = X().mid(2).toInt(), y = Y().mid(2).toInt();
+            // Enlarged views show the named pixel; reduced ones the mean of
+            // the block it opens.
+            const bool correct = block <= 1 ? qRed(shown) == x && qGreen(shown) == y
+                                          : qRed(shown) >= x && qRed(shown) < x + block && qGreen(shown) >= y &&
+                                                qGreen(shown) < y + block;
+            const bool named = Value() == QString::number(x);
+            if (!correct || !named)
+                ADD_FAILURE() << zoom << " at scale " << scale << ": device pixel " << device.x() << ","
+                              << device.y() << " shows " << qRed(shown) << "," << qGreen(shown) << ", probe says "
+                              << X().toStdString() << " " << Y().toStdString() << " " << Value().toStdString();
+            wrong += !correct || !named;
+        }
+        EXPECT_EQ(wrong, 0) << zoom;
+        EXPECT_GT(readings, 40) << zoom;
+    }
+}
+
+TEST_F(DisplayScaleTest, EveryZoomProbesThePixelTheBufferShowsUnderThePointer)
+{
+    OpenPicture(Positions());
+    ExpectExactReadings({"25%", "50%", "75%", "100%", "150%", "200%"}, 7);
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+// A window moved to a screen of another scale redraws its view for that
+// scale and probes through it (CTest runs this with two screens, at 1 and 2).
+TEST_F(DisplayScaleTest, AWindowMovedToAScreenOfAnotherScaleStaysExact)
+{
+    OpenPicture(Positions());
+    QSet<qreal> scales;
+    for (QScreen* screen : QGuiApplication::screens()) {
+        form->move(screen->geometry().topLeft() + QPoint(20, 20));
+        QCoreApplication::processEvents();
+        ASSERT_EQ(form->screen(), screen);
+        scales.insert(Scale());
+        ExpectExactReadings({"50%", "100%", "150%"}, 9);
+    }
+    if (QGuiApplication::screens().size() > 1) {
+        EXPECT_GT(scales.size(), 1) << "the screens' scales differ";
+    }
+}
+
+TEST_F(DisplayScaleTest, EnlargedViewsDrawWholeBlocksWithoutBlur)
+{
+    OpenPicture(Positions());
+    for (const char* zoom : {"100%", "150%", "200%"}) {
+        Zoom(zoom);
+        const QImage buffer = Buffer();
+        const QPoint corner = (QPointF(Image()->mapTo(form.get(), QPoint())) * Scale()).toPoint();
+        const int width = qRound(Image()->width() * Scale());
+        // Along a row: every device pixel one bitmap pixel, columns in
+        // order, each as wide as the others or one device pixel less.
+        QList<int> runs(kWidth, 0);
+        for (int x = 0; x < width; ++x) {
+            const QRgb shown = buffer.pixel(corner.x() + x, corner.y() + 2);
+            ASSERT_EQ(qBlue(shown), 0) << zoom << " device column " << x;
+            ++runs[qRed(shown)];
+        }
+        const auto [fewest, most] = std::minmax_element(runs.begin(), runs.end());
+        EXPECT_GE(*fewest, 1) << zoom << ": a column left out";
+        EXPECT_LE(*most - *fewest, 1) << zoom;
+    }
+}
+
+// A view whose device size is the bitmap's shows it exactly: at scale 2 the
+// 50 % view, at 1 the natural size, and at any scale a control of the
+// bitmap's size divided by the scale, where that is whole.
+TEST_F(DisplayScaleTest, AViewOfTheBitmapsDeviceSizeShowsItExactly)
+{
+    const QImage picture = RandomColour(kWidth, kHeight, 11, false);
+    OpenPicture(picture);
+    const auto expectExact = [&](const std::string& view) {
+        const QPoint corner = (QPointF(Image()->mapTo(form.get(), QPoint())) * Scale()).toPoint();
+        const QImage shown = Buffer().copy(QRect(corner, QSize(kWidth, kHeight)));
+        int differ = 0;
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x)
+                differ += (shown.pixel(x, y) & 0xFFFFFF) != (picture.pixel(x, y) & 0xFFFFFF);
+        EXPECT_EQ(differ, 0) << view << " at scale " << Scale();
+    };
+    if (Scale() == 2 || Scale() == 1) {
+        Zoom(Scale() == 2 ? "50%" : "100%");
+        expectExact("the zoom box's view");
+    }
+    const qreal width = kWidth / Scale(), height = kHeight / Scale();
+    if (width == std::floor(width) && height == std::floor(height)) {
+        Image()->SetStretch(true);
+        Image()->resize(int(width), int(height));
+        expectExact("a control of the bitmap's device size");
+    }
 }
 
 } // namespace

@@ -262,65 +262,6 @@ TEST_F(UsabilityTest, TitlesAndAccessibleNamesReadAsTheFormsSay)
 // ---------------------------------------------------------------------------
 // Keyboard
 
-TEST_F(UsabilityTest, F10ReachesFlipRotate)
-{
-    const QImage picture = Grey(5, 3, [](int x, int y) { return 10 * x + y; });
-    OpenPicture(picture);
-    QApplication::setActiveWindow(form.get());
-    Find<QComboBox>("ComboBox1")->setFocus();
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F10);
-    ASSERT_EQ(QApplication::activePopupWidget(), Find<QMenu>("File1"));
-    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Right); // Edit: empty
-    QTest::keyClick(QApplication::activePopupWidget() ? QApplication::activePopupWidget() : form.get(),
-                    Qt::Key_Right);
-    QWidget* view = QApplication::activePopupWidget();
-    ASSERT_EQ(view, Find<QMenu>("View1"));
-    QTest::keyClick(view, Qt::Key_Return);
-    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
-    for (int x = 0; x < 5; ++x)
-        EXPECT_EQ(Bitmap()->ScanLine(2)[x], 10 * (4 - x) + 2) << "mirrored";
-    EXPECT_EQ(Text("Edit2"), QStringLiteral("Edit2")) << "no key reached a box";
-}
-
-TEST_F(UsabilityTest, ALoneAltOpensTheMenusAndEscapeLeavesThem)
-{
-    OpenPicture(Grey(5, 3, [](int x, int y) { return 10 * x + y; }));
-    auto* bar = Find<QMenuBar>("MainMenu1");
-    QApplication::setActiveWindow(form.get());
-    auto* zoom = Find<QComboBox>("ComboBox1");
-    zoom->setFocus();
-    const QString zoomText = zoom->currentText();
-    // Alt pressed and released alone; some platforms report Alt as held on
-    // its own press, others not.
-    for (const Qt::KeyboardModifiers held : {Qt::KeyboardModifiers(Qt::AltModifier), Qt::KeyboardModifiers()}) {
-        QTest::keyPress(QApplication::focusWidget(), Qt::Key_Alt, held);
-        QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Alt, Qt::NoModifier);
-        ASSERT_EQ(QApplication::activePopupWidget(), Find<QMenu>("File1"));
-        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
-        EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
-        EXPECT_EQ(bar->activeAction(), nullptr) << "Escape leaves the menus";
-    }
-    EXPECT_EQ(zoom->currentText(), zoomText);
-
-    // Alt with another key opens no menu and types nothing into the box.
-    QTest::keyPress(QApplication::focusWidget(), Qt::Key_Alt, Qt::AltModifier);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F, Qt::AltModifier);
-    QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Alt, Qt::NoModifier);
-    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
-#ifndef Q_OS_MACOS
-    EXPECT_EQ(zoom->currentText(), zoomText) << "Alt+F typed into the zoom box";
-#endif
-
-    // Into the Image Processing menu with the arrows; Enter chooses.
-    QTest::keyPress(QApplication::focusWidget(), Qt::Key_Alt, Qt::AltModifier);
-    QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Alt, Qt::NoModifier);
-    for (int i = 0; i < 3; ++i)
-        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Right);
-    ASSERT_EQ(QApplication::activePopupWidget(), Find<QMenu>("ImageProcessing1"));
-    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Return); // Complement
-    EXPECT_EQ(Bitmap()->ScanLine(1)[2], 255 - 21);
-}
-
 // ---------------------------------------------------------------------------
 // Zoom box
 
