@@ -13,12 +13,15 @@
 # make windows-test  the whole cross-built suite under Wine, then the smoke run
 #                    of the installer and the installed program on Xvfb
 # make icon   packaging/imagebench.ico (the Windows icon) from the drawing
+# make deb    dist/imagebench_<version>_amd64.deb (build-deb, Debian's flags)
+# make deb-test  the package built, checked (lintian, desktop-file-validate,
+#             appstreamcli), installed with apt-get, started, purged
 BUILD_DIR ?= build
 BENCH_DIR ?= build-bench
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build run test bench screenshot check fuzz install clean windows windows-test icon
+.PHONY: all deps build run test bench screenshot check fuzz install clean windows windows-test icon deb deb-test
 
 all: build
 
@@ -106,6 +109,12 @@ fuzz: $(FUZZ_DIR)/build.ninja
 
 windows:
 	scripts/windows.sh
+
+deb:
+	scripts/deb.sh
+
+deb-test:
+	scripts/deb-test.sh
 
 windows-test:
 	scripts/windows-test.sh
