@@ -4,7 +4,7 @@
 #   cpack -G DEB (make deb) packs the same files with a Debian changelog and
 #   a machine-readable copyright file.
 set(IMAGEBENCH_APP_ID io.github.imagebench.ImageBench)
-set(IMAGEBENCH_MAINTAINER "imagebench maintainers <maintainers@users.noreply.c-seed-4da5a975.example>")
+set(IMAGEBENCH_MAINTAINER "${IMAGEBENCH_PUBLISHER} <maintainers@users.noreply.c-seed-4da5a975.example>")
 set(IMAGEBENCH_DEB_RELEASE 1)
 set(IMAGEBENCH_DEB_VERSION ${PROJECT_VERSION}-${IMAGEBENCH_DEB_RELEASE})
 # The changelog's trailer wants the date in RFC 2822 form, at noon UTC.
