@@ -15,6 +15,9 @@
 # make windows-test  the whole cross-built suite under Wine, then the smoke run
 #                    of the installer and the installed program on Xvfb
 # make icon   packaging/imagebench.ico (the Windows icon) from the drawing
+# make deb    dist/imagebench_<version>_amd64.deb (build-deb, Debian's flags)
+# make deb-test  the package built, checked (lintian, desktop-file-validate,
+#             appstreamcli), installed with apt-get, started, purged
 #
 # Every configuration is a preset in CMakePresets.json (cmake --preset NAME,
 # cmake --build --preset NAME, ctest --preset NAME); this file only installs
@@ -26,7 +29,7 @@ TSAN_TESTS ?= Background|Progress|Cancel|Worker|Stall
 FUZZ_SECONDS ?= 60
 
 .PHONY: all deps deps-bench deps-check build run test bench screenshot check tsan fuzz install clean \
-        windows windows-test icon
+        windows windows-test icon deb deb-test
 
 all: build
 
@@ -99,6 +102,12 @@ fuzz: build-fuzz/build.ninja
 
 windows:
 	scripts/windows.sh
+
+deb:
+	scripts/deb.sh
+
+deb-test:
+	scripts/deb-test.sh
 
 windows-test:
 	scripts/windows-test.sh

@@ -4,6 +4,9 @@
 #   scripts/deps.sh bench   the above, plus the benchmark libraries
 #   scripts/deps.sh check   the above, plus clang with its sanitizer and fuzzer
 #                           runtimes (the check, tsan and fuzz presets)
+#   scripts/deps.sh deb     the above, plus what builds and checks the Debian
+#                           package (dpkg-shlibdeps, lintian, the desktop-entry
+#                           and AppStream validators, an SVG renderer)
 #   scripts/deps.sh windows the above build set, plus the MinGW-w64 cross compiler,
 #                           Wine, NSIS, Xvfb and what fetching Qt's source needs
 set -eu
@@ -13,9 +16,10 @@ case "${1:-build}" in
   build) ;;
   bench) packages="$packages libbenchmark-dev libopencv-core-dev libopencv-imgproc-dev" ;;
   check) packages="$packages clang libclang-rt-dev" ;;
+  deb) packages="$packages dpkg-dev file lintian desktop-file-utils appstream librsvg2-bin" ;;
   windows) packages="$packages g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 googletest
              wine64 wine nsis zip dpkg-dev xz-utils patch fonts-dejavu-core xvfb xauth x11-utils xdotool" ;;
-  *) echo "usage: $0 build|bench|check|windows" >&2; exit 2 ;;
+  *) echo "usage: $0 build|bench|check|deb|windows" >&2; exit 2 ;;
 esac
 
 missing=""

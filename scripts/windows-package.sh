@@ -36,7 +36,11 @@ done
 (cd "$stage" && find . -mindepth 1 -type d | sort -r) | while read -r dir; do
   printf 'RMDir "$INSTDIR\\%s"\n' "$(printf '%s' "${dir#./}" | tr / '\\')" >>"$unfiles"
 done
-makensis -V2 -DVERSION="$version" -DSTAGE="$stage" -DFILES="$files" -DUNFILES="$unfiles" \
+# Windows' version numbers have four parts; the publisher is the project's.
+version4=$(echo "$version.0.0.0" | cut -d. -f1-4)
+publisher=$(sed -n 's/^set(IMAGEBENCH_PUBLISHER "\(.*\)")$/\1/p' CMakeLists.txt)
+[ -n "$publisher" ] || { echo "windows-package: no IMAGEBENCH_PUBLISHER in CMakeLists.txt" >&2; exit 1; }
+makensis -V2 -DVERSION="$version" -DVERSION4="$version4" -DPUBLISHER="$publisher" -DSTAGE="$stage" -DFILES="$files" -DUNFILES="$unfiles" \
   -DOUTFILE="$root/$setup_file" packaging/imagebench.nsi
 
 ls -l "$zip_file" "$setup_file"

@@ -5,8 +5,12 @@
 # "Form1", opens a sample through File > Open, runs Image Processing >
 # Complement, saves through File > Save and checks the saved picture is the
 # complement of the sample and the window shows it, pixel for pixel. The
-# window with the complement goes to docs/screenshot-windows.png. Then the
-# silent uninstall must remove every file and the Start-menu entry.
+# window with the complement goes to docs/screenshot-windows.png. While the
+# program runs, the installer run again and the uninstaller (silent and
+# asking) must stop without changing anything; the uninstaller asking must
+# show its message box, again after Retry. Then, the program closed, the
+# silent uninstall must remove every file, the Start-menu entry and the Apps
+# entry.
 # shellcheck source=scripts/windows-env.sh
 . "$(dirname "$0")/windows-env.sh"
 setup=$root/dist/imagebench-$version-setup.exe
@@ -67,6 +71,31 @@ installed="$WINEPREFIX/drive_c/Program Files/imagebench"
 shortcut=$(find "$WINEPREFIX/drive_c" -name imagebench.lnk | head -n 1)
 [ -n "$shortcut" ] || fail "no Start-menu entry imagebench.lnk"
 say "silent install in $(( $(date +%s) - start )) s: $(find "$installed" -type f | wc -l) files, $shortcut"
+
+# The Apps entry: publisher, version, size and icon; the exe's version
+# information names the product and this version.
+apps_key='Software\Microsoft\Windows\CurrentVersion\Uninstall\imagebench'
+apps_value() {   # apps_value <name>: the value in the Apps entry, for all users or this one
+  for hive in HKLM HKCU; do
+    value=$(timeout 60 wine reg query "$hive\\$apps_key" /v "$1" 2>/dev/null | tr -d '\r' \
+      | sed -n "s/^ *$1 *REG_[A-Z]* *//p")
+    [ -n "$value" ] && { echo "$value"; return 0; }
+  done
+  return 1
+}
+[ "$(apps_value Publisher)" = "imagebench maintainers" ] || fail "the Apps entry has no publisher"
+[ "$(apps_value DisplayVersion)" = "$version" ] || fail "the Apps entry's version is not $version"
+size=$(apps_value EstimatedSize) || fail "the Apps entry has no size"
+# Within a tenth of what the installed files take.
+actual=$(du -sk "$installed" | cut -f1)
+[ $(( size * 10 )) -ge $(( actual * 9 )) ] && [ $(( size * 10 )) -le $(( actual * 11 )) ] \
+  || fail "the Apps entry's size is $(( size )) KiB, the files take $actual KiB"
+case "$(apps_value DisplayIcon)" in *'\imagebench.exe,0') ;; *) fail "the Apps entry has no icon" ;; esac
+strings -el -n 3 "$installed/imagebench.exe" | grep -A1 -x ProductVersion | grep -qx "$version" \
+  || fail "imagebench.exe carries no ProductVersion $version"
+strings -el "$installed/imagebench.exe" | grep -A1 -x ProductName | grep -qx imagebench \
+  || fail "imagebench.exe carries no ProductName"
+say "Apps entry: publisher, version $version, $(( size )) KiB, icon; the exe's version information names them"
 
 mkdir -p "$WINEPREFIX/drive_c/smoke"
 cp "$sample" "$WINEPREFIX/drive_c/smoke/in.png"
@@ -140,6 +169,60 @@ wait_for 30 test -s "$result" || fail "nothing was saved to C:\\smoke\\out.bmp"
 "$check" shows "$screenshot" "$result" || fail "the window does not show the complement it saved"
 say "opened, complemented, shown and saved through the window; the screenshot is $screenshot"
 
+# While the program runs, nothing may be replaced or removed. The uninstaller
+# normally copies itself away and returns at once; `_?=` runs it in place, so
+# that its exit code is its own. A batch file passes that command line as it
+# stands (Wine would quote the argument with the space).
+listing() { (cd "$installed" && find . | sort); }
+files=$(listing)
+still_installed() {   # still_installed <what was tried>
+  [ "$(listing)" = "$files" ] || fail "$1 changed the installed files while imagebench ran"
+  apps_value DisplayName >/dev/null || fail "$1 removed the Apps entry while imagebench ran"
+  [ -e "$shortcut" ] || fail "$1 removed the Start-menu entry while imagebench ran"
+}
+status=0
+timeout 120 wine "$setup" /S || status=$?
+[ "$status" = 2 ] || fail "the installer run over the running program exited with $status, not 2"
+still_installed "the installer"
+printf '@"C:\\Program Files\\imagebench\\Uninstall.exe" %s_?=C:\\Program Files\\imagebench\r\n@exit /b %%errorlevel%%\r\n' \
+  '/AllUsers /S ' >"$WINEPREFIX/drive_c/smoke/uninstall-silent.bat"
+printf '@"C:\\Program Files\\imagebench\\Uninstall.exe" %s_?=C:\\Program Files\\imagebench\r\n@exit /b %%errorlevel%%\r\n' \
+  '/AllUsers ' >"$WINEPREFIX/drive_c/smoke/uninstall-ask.bat"
+status=0
+timeout 120 wine cmd /c 'C:\smoke\uninstall-silent.bat' || status=$?
+[ "$status" = 2 ] || fail "the silent uninstaller exited with $status while imagebench ran, not 2"
+still_installed "the silent uninstaller"
+say "while imagebench runs: the installer and the silent uninstaller exit with 2 and change nothing"
+
+# Asking: the confirmation page, Uninstall (Enter), then a message box
+# (titled like the page, without its trailing space) that comes back after
+# Retry (Enter) while the program runs; Cancel (Escape) stops, Close (Enter)
+# ends the uninstaller with exit code 2.
+timeout 180 wine cmd /c 'C:\smoke\uninstall-ask.bat' >"$work/uninstall-ask.log" 2>&1 &
+asking=$!
+message() { xdotool search --onlyvisible --name '^imagebench .* Uninstall$' | head -n 1; }
+wait_for 60 sh -c "xdotool search --onlyvisible --name '^imagebench .* Uninstall \$' | grep -q ." \
+  || fail "the uninstaller showed no confirmation page"
+sleep 1
+xdotool key Return
+wait_for 30 sh -c "xdotool search --onlyvisible --name '^imagebench .* Uninstall\$' | grep -q ." \
+  || fail "the uninstaller did not ask to close the running imagebench"
+first=$(message)
+xdotool key Return
+wait_for 30 sh -c "xdotool search --onlyvisible --name '^imagebench .* Uninstall\$' | grep -v -x '$first' | grep -q ." \
+  || fail "after Retry, the uninstaller did not ask again while imagebench ran"
+sleep 0.5
+xdotool key Escape
+wait_for 30 sh -c "! xdotool search --onlyvisible --name '^imagebench .* Uninstall\$' | grep -q ." \
+  || fail "Cancel did not close the uninstaller's question"
+sleep 1
+xdotool key Return
+status=0
+wait "$asking" || status=$?
+[ "$status" = 2 ] || fail "the uninstaller cancelled by the user exited with $status, not 2"
+still_installed "the uninstaller cancelled by the user"
+say "the uninstaller asked to close imagebench, again after Retry; Cancel left everything installed"
+
 kill "$app" 2>/dev/null || true
 wait "$app" 2>/dev/null || true
 app=""
@@ -149,5 +232,6 @@ timeout 120 wine 'C:\Program Files\imagebench\Uninstall.exe' /S || fail "the uni
 # The uninstaller copies itself away and goes on from there.
 wait_for 60 test ! -e "$installed" || fail "the uninstaller left $(find "$installed" | head -n 5 | tr '\n' ' ')"
 [ ! -e "$shortcut" ] || fail "the uninstaller left $shortcut"
+! apps_value DisplayName >/dev/null || fail "the uninstaller left the Apps entry"
 say "silent uninstall in $(( $(date +%s) - start )) s: nothing left"
 say "passed"
