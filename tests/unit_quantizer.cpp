@@ -81,24 +81,25 @@ TEST(ConvertTo8bit, PicturesOfAtMost256ColoursAreKeptExactlyAlphaIncluded)
 TEST(Quantizer, EachColourIsTheMeanOfThePixelsItStandsFor)
 {
     // Two tight groups of colours, 384 each, their values skewed toward the
-    // low end of their range so that the mean is not the range's middle.
+    // low end of their range so that the mean is not the range's middle;
+    // over 10 000 pixels each, more than a cell's 16-bit sums hold at once.
     const auto colour = [](int x, int y) {
         const int r = (x % 8) * (x % 8) / 8, g = y % 8, b = (x / 8) % 8;
         return x < 64 ? qRgb(64 + r, 128 + g, b) : qRgb(200 + r, 8 + g * g / 8, 96 + b);
     };
-    const QImage picture = Colour(128, 8, colour);
+    const QImage picture = Colour(128, 160, colour);
     const QImage indexed = QuantizedTo8bit(picture);
     ASSERT_EQ(indexed.format(), QImage::Format_Indexed8);
     for (const auto& [x0, x1] : {std::pair{0, 64}, std::pair{64, 128}}) {
         double sum[3] = {};
-        for (int y = 0; y < 8; ++y)
+        for (int y = 0; y < 160; ++y)
             for (int x = x0; x < x1; ++x) {
                 const QRgb p = colour(x, y);
                 sum[0] += qRed(p), sum[1] += qGreen(p), sum[2] += qBlue(p);
             }
-        const double n = 8.0 * (x1 - x0);
+        const double n = 160.0 * (x1 - x0);
         const QRgb mean = qRgb(int(std::lround(sum[0] / n)), int(std::lround(sum[1] / n)), int(std::lround(sum[2] / n)));
-        for (int y = 0; y < 8; ++y)
+        for (int y = 0; y < 160; ++y)
             for (int x = x0; x < x1; ++x)
                 ASSERT_EQ(indexed.pixel(x, y), mean) << x << "," << y;
     }
