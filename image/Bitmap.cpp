@@ -1,6 +1,7 @@
 #include "Bitmap.h"
 #include "Kernels.h"
 #include "Reuse.h"
+#include "RowBands.h"
 
 #include <cstring>
 
@@ -37,8 +38,9 @@ void PadPalette(QImage& image)
 } // namespace
 
 // The grey check and the conversion go row by row in one pass, so that the
-// picture is read from memory once.
-QImage GreyTo8bit(const QImage& image, bool* grey)
+// picture is read from memory once; see-through pixels are looked for in the
+// same row while it is in the cache.
+QImage GreyTo8bit(const QImage& image, bool* grey, TProgress* progress)
 {
     *grey = true;
     QImage out = NewIndexed8(image.width(), image.height());
@@ -46,15 +48,16 @@ QImage GreyTo8bit(const QImage& image, bool* grey)
         return out;
     out.setColorTable(GreyRamp());
     const int w = image.width();
+    const bool alpha = image.format() == QImage::Format_ARGB32;
     const auto greyRow = kernels::Active().greyRow;
-    for (int y = 0; y < image.height(); ++y) {
-        const auto* src = reinterpret_cast<const std::uint32_t*>(image.constScanLine(y));
-        if (!greyRow(src, out.scanLine(y), w)) {
-            *grey = false;
-            return {};
-        }
-    }
-    return out;
+    *grey = ForEachRowBand(image, progress, [&](int y, const std::uint32_t* row) {
+        std::uint32_t opaque = 0xFF000000u;
+        if (alpha)
+            for (int x = 0; x < w; ++x)
+                opaque &= row[x];
+        return greyRow(row, out.scanLine(y), w) && opaque == 0xFF000000u;
+    });
+    return *grey ? out : QImage();
 }
 
 // ---------------------------------------------------------------------------
@@ -240,13 +243,13 @@ void TBitmap::ReadPalette()
     for (int i = 0; i < 256 && i < table.size(); ++i) {
         palette_[i] = table[i];
         greyRamp_ = greyRamp_ && table[i] == qRgb(i, i, i);
-        index_.Insert(table[i], i);
+        index_.Insert(table[i] & 0xFFFFFFu, i); // colours only: pixels are written without alpha
     }
 }
 
 int TBitmap::PaletteIndex(QRgb rgb) const
 {
-    if (const int index = index_.Find(rgb); index >= 0)
+    if (const int index = index_.Find(rgb & 0xFFFFFFu); index >= 0)
         return index;
     // Not in the palette: the nearest entry by squared distance.
     int best = 0;

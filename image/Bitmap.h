@@ -13,6 +13,8 @@
 #include <QImage>
 #include <QString>
 
+class TProgress;
+
 #include <cstdint>
 #include <functional>
 #include <stdexcept>
@@ -52,9 +54,9 @@ public:
 enum class TPixelFormat { pfDevice, pf8bit, pf32bit };
 using enum TPixelFormat;
 
-// A small table from colour (alpha ignored) to a palette index, open
-// addressed, for palettes of at most 256 colours: the one place a colour
-// finds its index without searching the palette.
+// A small table from a 32-bit key (a colour, with or without its alpha) to a
+// palette index, open addressed, for palettes of at most 256 colours: the one
+// place a colour finds its index without searching the palette.
 class TColourIndex {
 public:
     TColourIndex() { Clear(); }
@@ -63,20 +65,18 @@ public:
         for (auto& index : index_)
             index = -1;
     }
-    // The index stored for rgb's colour, or -1.
-    int Find(QRgb rgb) const
+    // The index stored for key, or -1.
+    int Find(std::uint32_t key) const
     {
-        const QRgb key = rgb & 0xFFFFFFu;
         for (std::uint32_t slot = Slot(key); index_[slot] >= 0; slot = (slot + 1) & (kSlots - 1))
             if (key_[slot] == key)
                 return index_[slot];
         return -1;
     }
-    // Stores index for rgb's colour unless the colour has one already (so a
-    // repeated palette colour keeps its first index); the colour's index.
-    int Insert(QRgb rgb, int index)
+    // Stores index for key unless the key has one already (so a repeated
+    // palette colour keeps its first index); the key's index.
+    int Insert(std::uint32_t key, int index)
     {
-        const QRgb key = rgb & 0xFFFFFFu;
         std::uint32_t slot = Slot(key);
         for (; index_[slot] >= 0; slot = (slot + 1) & (kSlots - 1))
             if (key_[slot] == key)
@@ -88,8 +88,8 @@ public:
 
 private:
     static constexpr std::uint32_t kSlots = 1024; // four times the largest palette
-    static std::uint32_t Slot(QRgb key) { return (key * 2654435761u) >> 22; } // 10 bits
-    QRgb key_[kSlots] = {};
+    static std::uint32_t Slot(std::uint32_t key) { return (key * 2654435761u) >> 22; } // 10 bits
+    std::uint32_t key_[kSlots] = {};
     std::int16_t index_[kSlots];
 };
 
@@ -124,7 +124,7 @@ public:
 
     TPixelFormat PixelFormat() const;
     // Changes the layout only. Converting to pf8bit: an 8-bit bitmap stays as
-    // it is; an all-grey picture gets the grey ramp (byte = grey
+    // it is; an all-grey opaque picture gets the grey ramp (byte = grey
     // level); any other picture gets Qt's own 8-bit conversion. A palette
     // chosen for the picture's colours is the ConvertTo8bit operation's work.
     // pf32bit converts to 32-bit colour. Throws Exception when the converted
@@ -187,7 +187,9 @@ private:
     TCanvas canvas_;
 };
 
-// The grey levels of an all-grey 32-bit image as bytes under the grey ramp.
-// A null image, and *grey false, as soon as one pixel is not grey; a null
-// image with *grey true when the copy does not fit in memory.
-QImage GreyTo8bit(const QImage& image, bool* grey);
+// The grey levels of an all-grey, opaque 32-bit image as bytes under the
+// grey ramp. A null image, and *grey false, as soon as one pixel is not grey
+// or not opaque (the grey ramp has no alpha); a null image with *grey true
+// when the copy does not fit in memory. progress advances one step per row
+// (the rows left out when a colour pixel ends the check included).
+QImage GreyTo8bit(const QImage& image, bool* grey, TProgress* progress = nullptr);

@@ -1,17 +1,26 @@
 #include "Bitmap.h"
 #include "Operations.h"
+#include "Progress.h"
 #include "Quantizer.h"
 
-void ConvertTo8bit(TBitmap& bitmap)
+void ConvertTo8bit(TBitmap& bitmap, TProgress* progress)
 {
     if (bitmap.Empty() || bitmap.PixelFormat() == pf8bit)
         return;
+    // Four passes over the rows at most: the grey check, then the
+    // quantizer's three; the grey ramp stands for the quantizer's share.
+    const qint64 rows = bitmap.Height();
+    if (progress)
+        progress->SetTotal(4 * rows);
     bool grey = false;
-    QImage converted = GreyTo8bit(bitmap.Image(), &grey);
-    if (!grey)
-        converted = QuantizedTo8bit(bitmap.Image());
+    QImage converted = GreyTo8bit(bitmap.Image(), &grey, progress);
+    if (grey)
+        Advance(progress, 3 * rows);
+    else
+        converted = QuantizedTo8bit(bitmap.Image(), progress);
     // A null image means the new pixels do not fit in memory; the picture
-    // must then stay as it was.
+    // must then stay as it was. So must it when the work was cancelled: the
+    // new image replaces the old one only here, at the end.
     if (converted.isNull())
         throw Exception(QStringLiteral("There is not enough memory to convert a picture of %1 × %2 pixels.")
                             .arg(bitmap.Width())

@@ -3,6 +3,7 @@
 #pragma once
 
 class TBitmap;
+class TProgress;
 
 // Every colour value v becomes 255 - v: each byte of an 8-bit grey bitmap,
 // each colour channel of a 32-bit one (alpha is left alone), each palette
@@ -28,8 +29,10 @@ void ComplementPalette(TBitmap& bitmap);
 // is; an all-grey picture gets the grey ramp (byte = grey level); any other
 // picture gets a palette chosen for its colours (QuantizedTo8bit). Throws
 // Exception when the copy does not fit in memory; the bitmap then stays as
-// it was.
-void ConvertTo8bit(TBitmap& bitmap);
+// it was. progress, when given, gets a total of four times the height and
+// reaches it at the end; a cancel throws TCancelled between bands of rows and
+// leaves the bitmap as it was.
+void ConvertTo8bit(TBitmap& bitmap, TProgress* progress = nullptr);
 
 // Column x becomes column Width - 1 - x, rows in place, through a temporary
 // bitmap assigned back (so bitmap's change notification fires).

@@ -11,6 +11,10 @@ namespace {
 
 QString Shown(const QString& fileName) { return QDir::toNativeSeparators(fileName); }
 
+// A text from the layer below with the file's path in it, the path shown with
+// the system's own separators as everywhere else in the messages.
+QString Native(QString text, const QString& fileName) { return text.replace(fileName, Shown(fileName)); }
+
 // A reason as a sentence ending in a full stop, with the words of the layer
 // below (Qt's reader, the file system) kept in brackets.
 QString Because(const QString& reason, const QString& detail)
@@ -50,7 +54,7 @@ QString DeviceNameReason([[maybe_unused]] const QString& fileName)
 // "Unknown error"; name what happened instead.
 QString WriteFailure(const QFileDevice& file)
 {
-    const QString text = file.errorString();
+    const QString text = Native(file.errorString(), file.fileName());
     if (!text.isEmpty() && text != QFile().errorString())
         return Because(QStringLiteral("the file could not be written"), text);
     if (file.error() == QFileDevice::ResourceError)
@@ -89,7 +93,7 @@ QImage ReadPictureFile(const QString& fileName)
         // cannot open; the file's own error names the cause.
         QFile file(fileName);
         if (!file.open(QIODevice::ReadOnly))
-            throw fail(Because(QStringLiteral("the file cannot be read"), file.errorString()));
+            throw fail(Because(QStringLiteral("the file cannot be read"), Native(file.errorString(), fileName)));
     }
     QImageReader reader(fileName);
     reader.setAllocationLimit(int(TPicture::kMaxDecodedBytes >> 20)); // in MiB
@@ -102,7 +106,7 @@ QImage ReadPictureFile(const QString& fileName)
     QImage image;
     if (!reader.read(&image) || image.isNull())
         throw fail(Because(QStringLiteral("the file is damaged or is not a picture this program can read"),
-                           reader.errorString()));
+                           Native(reader.errorString(), fileName)));
     return image;
 }
 
@@ -141,16 +145,21 @@ void WritePictureFile(const QImage& image, const QString& fileName)
     if (!QImageWriter::supportedImageFormats().contains(kind))
         throw fail(QStringLiteral("\".%1\" is not a picture kind that can be written.").arg(QString::fromLatin1(kind)));
 
+    // A file that may not be changed is refused here, in words of its own:
+    // the save file's own text for it names the path a second time.
+    if (const QFileInfo target(fileName); target.exists() && !target.isWritable())
+        throw fail(QStringLiteral("the file there is read-only, so it cannot be replaced."));
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
-        throw fail(Because(QStringLiteral("the file cannot be written"), file.errorString()));
+        throw fail(Because(QStringLiteral("the file cannot be written"), Native(file.errorString(), fileName)));
     QImageWriter writer(&file, kind);
     if (!writer.write(image)) {
         // A write the disk refused (full, over a size limit) reaches the
         // writer only as "Unknown error"; the file knows the real reason.
         QString reason = file.error() != QFileDevice::NoError
                              ? WriteFailure(file)
-                             : Because(QStringLiteral("the picture could not be written"), writer.errorString());
+                             : Because(QStringLiteral("the picture could not be written"),
+                                       Native(writer.errorString(), fileName));
         if (file.error() == QFileDevice::NoError && writer.error() == QImageWriter::UnknownError)
             reason = QStringLiteral("the %1 writer could not write the picture.").arg(QString::fromLatin1(kind));
         file.cancelWriting();

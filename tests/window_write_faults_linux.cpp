@@ -92,6 +92,9 @@ TEST_F(WriteFaults, AReadOnlyFileSystemIsRefused)
     if (!disk.MakeReadOnly())
         GTEST_SKIP() << "cannot remount the tmpfs read-only: " << std::strerror(errno);
     ExpectRefused(path);
+    // One sentence with the reason: the file is named once, not again in
+    // the words of the layer below.
+    EXPECT_EQ(messages.front().count(QStringLiteral("old.png")), 1) << messages.front().toStdString();
     ExpectRefused(disk.FilePath("new.png"), false);
     EXPECT_EQ(disk.Files(), QStringList{QStringLiteral("old.png")});
 }

@@ -63,6 +63,9 @@ TEST_F(WriteFaults, AFileWithTheReadOnlyAttributeIsRefused)
     ASSERT_TRUE(WriteFile(path, kOld));
     ASSERT_TRUE(SetFileAttributesW(Native(path).c_str(), FILE_ATTRIBUTE_READONLY));
     ExpectRefused(path);
+    // One sentence with the reason: the file is named once, not again in
+    // the words of the layer below.
+    EXPECT_EQ(messages.front().count(QStringLiteral("old.png")), 1) << messages.front().toStdString();
     EXPECT_NE(GetFileAttributesW(Native(path).c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
     EXPECT_EQ(Files(dir.path()), QStringList({QStringLiteral("old.png"), QStringLiteral("open.png")}));
     SetFileAttributesW(Native(path).c_str(), FILE_ATTRIBUTE_NORMAL);

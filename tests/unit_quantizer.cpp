@@ -1,0 +1,154 @@
+// The conversion to 8 bits: pictures of at most 256 colours (alpha included)
+// kept exactly (a fully transparent pixel keeps only its transparency, so the
+// cases have none), palette colours that are the means of the pixels they stand
+// for, a floor on the closeness of larger pictures, and its progress.
+#include "image/Operations.h"
+#include "image/Progress.h"
+#include "image/Quantizer.h"
+#include "support/TestPictures.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+
+using namespace testpictures;
+
+namespace {
+
+// PSNR over the colour channels, read through QImage::pixel (the palette
+// lookup is Qt's, not ours).
+double Psnr(const QImage& original, const QImage& converted)
+{
+    double squares = 0;
+    for (int y = 0; y < original.height(); ++y)
+        for (int x = 0; x < original.width(); ++x) {
+            const QRgb a = original.pixel(x, y), b = converted.pixel(x, y);
+            squares += std::pow(qRed(a) - qRed(b), 2) + std::pow(qGreen(a) - qGreen(b), 2) +
+                       std::pow(qBlue(a) - qBlue(b), 2);
+        }
+    return 10 * std::log10(255.0 * 255.0 * 3 * original.width() * original.height() / squares);
+}
+
+// Smooth shading over three areas with edges between them and a little
+// seeded noise: the kind of picture a photograph is.
+QImage Shaded(int width, int height, std::uint32_t seed)
+{
+    return Colour(width, height, [=](int x, int y) mutable {
+        seed = seed * 1664525u + 1013904223u;
+        const int n = int(seed >> 29) - 3;
+        const double u = double(x) / width, v = double(y) / height;
+        const auto c = [n](double level) { return std::clamp(int(level) + n, 0, 255); };
+        if (v < 0.4)
+            return qRgb(c(70 + 110 * v), c(120 + 100 * v), c(235 - 30 * v));
+        if ((u - 0.6) * (u - 0.6) + (v - 0.7) * (v - 0.7) < 0.05)
+            return qRgb(c(250 - 300 * u), c(40 + 60 * v), c(30));
+        const double t = 0.5 + 0.5 * std::sin(40 * u + 4 * std::sin(20 * v));
+        return qRgb(c(45 + 60 * t * v), c(85 + 90 * t), c(30 + 25 * t));
+    });
+}
+
+} // namespace
+
+TEST(ConvertTo8bit, PicturesOfAtMost256ColoursAreKeptExactlyAlphaIncluded)
+{
+    const struct {
+        const char* name;
+        QImage picture;
+    } cases[] = {
+        {"one colour", Colour(5, 3, [](int, int) { return qRgb(9, 8, 7); })},
+        {"256 colours", Colour(64, 9, [](int x, int y) {
+             const int i = (x + 64 * y) % 256;
+             return qRgb(i, 255 - i / 2, (i * 7) & 255);
+         })},
+        {"grey", Colour(17, 5, [](int x, int y) { return qRgb(x * 15 + y, x * 15 + y, x * 15 + y); })},
+        {"grey with transparency",
+         Colour(16, 16, [](int x, int y) { return qRgba(x * 16, x * 16, x * 16, 255 - y * 16); }, true)},
+        {"colours with transparency",
+         Colour(20, 6, [](int x, int y) { return qRgba(x * 12, 200 - y * 30, 7, (x + y) % 3 * 100 + 40); }, true)},
+    };
+    for (const auto& c : cases) {
+        TBitmap bitmap;
+        bitmap.SetImage(c.picture);
+        ConvertTo8bit(bitmap);
+        ASSERT_EQ(bitmap.PixelFormat(), pf8bit) << c.name;
+        for (int y = 0; y < c.picture.height(); ++y)
+            for (int x = 0; x < c.picture.width(); ++x)
+                ASSERT_EQ(bitmap.Image().pixel(x, y), c.picture.pixel(x, y)) << c.name << " at " << x << "," << y;
+    }
+}
+
+TEST(Quantizer, EachColourIsTheMeanOfThePixelsItStandsFor)
+{
+    // Two tight groups of colours, 384 each, their values skewed toward the
+    // low end of their range so that the mean is not the range's middle;
+    // over 10 000 pixels each, more than a cell's 16-bit sums hold at once.
+    const auto colour = [](int x, int y) {
+        const int r = (x % 8) * (x % 8) / 8, g = y % 8, b = (x / 8) % 8;
+        return x < 64 ? qRgb(64 + r, 128 + g, b) : qRgb(200 + r, 8 + g * g / 8, 96 + b);
+    };
+    const QImage picture = Colour(128, 160, colour);
+    const QImage indexed = QuantizedTo8bit(picture);
+    ASSERT_EQ(indexed.format(), QImage::Format_Indexed8);
+    for (const auto& [x0, x1] : {std::pair{0, 64}, std::pair{64, 128}}) {
+        double sum[3] = {};
+        for (int y = 0; y < 160; ++y)
+            for (int x = x0; x < x1; ++x) {
+                const QRgb p = colour(x, y);
+                sum[0] += qRed(p), sum[1] += qGreen(p), sum[2] += qBlue(p);
+            }
+        const double n = 160.0 * (x1 - x0);
+        const QRgb mean = qRgb(int(std::lround(sum[0] / n)), int(std::lround(sum[1] / n)), int(std::lround(sum[2] / n)));
+        for (int y = 0; y < 160; ++y)
+            for (int x = x0; x < x1; ++x)
+                ASSERT_EQ(indexed.pixel(x, y), mean) << x << "," << y;
+    }
+}
+
+TEST(Quantizer, ManyColoursComeCloseToTheOriginal)
+{
+    // Floors some 0.25 to 0.6 dB below what the conversion reaches; a palette
+    // of histogram cell centres instead of pixel means falls below each.
+    const struct {
+        const char* name;
+        QImage picture;
+        double floor;
+    } cases[] = {
+        {"noise", RandomColour(96, 96, 3, false), 26.75},
+        {"shaded", Shaded(160, 120, 5), 42.3},
+        {"257 colours", Colour(257, 3, [](int x, int) { return qRgb(x & 255, x / 4, 255 - x / 2); }), 43.5},
+    };
+    for (const auto& c : cases) {
+        const double psnr = Psnr(c.picture, QuantizedTo8bit(c.picture));
+        EXPECT_GE(psnr, c.floor) << c.name;
+    }
+}
+
+TEST(ConvertTo8bit, ProgressReachesItsTotalAndACancelLeavesThePicture)
+{
+    const QImage pictures[] = {
+        Colour(30, 200, [](int x, int y) { return qRgb(x + y, x + y, x + y); }),
+        RandomColour(40, 150, 9, false),
+        Colour(20, 70, [](int x, int) { return qRgb(x, 3 * x, 7); }),
+        RandomColour(10, 90, 2, true),
+    };
+    for (const QImage& picture : pictures) {
+        TBitmap bitmap;
+        bitmap.SetImage(picture);
+        TProgress progress;
+        ConvertTo8bit(bitmap, &progress);
+        EXPECT_EQ(progress.Total(), 4 * picture.height());
+        EXPECT_EQ(progress.Done(), progress.Total());
+
+        TBitmap kept;
+        kept.SetImage(picture);
+        const QByteArray before = Bytes(kept);
+        TProgress cancelled;
+        cancelled.Cancel();
+        EXPECT_THROW(ConvertTo8bit(kept, &cancelled), TCancelled);
+        EXPECT_EQ(kept.PixelFormat(), pf32bit);
+        EXPECT_EQ(Bytes(kept), before);
+        // The quantizer's own passes stop too.
+        EXPECT_THROW(QuantizedTo8bit(picture, &cancelled), TCancelled);
+    }
+}
