@@ -182,8 +182,8 @@ TEST(Kernels, EveryTargetGivesTheCommandsReferenceBytes)
     for (const std::int64_t target : kernels::Targets()) {
         const Forced forced(target);
         for (const auto& [w, h] : sizes)
-            for (const QImage& image :
-                 {RandomGrey(w, h, seed += 3), RandomColour(w, h, seed + 1, false), RandomColour(w, h, seed + 2, true)}) {
+            for (const QImage& image : {RandomGrey(w, h, seed += 3), RandomColour(w, h, seed + 1, false),
+                                        RandomColour(w, h, seed + 2, true)}) {
                 const auto after = [&image](void (*command)(TBitmap&)) {
                     TBitmap bitmap;
                     bitmap.SetImage(image);

@@ -2,11 +2,8 @@
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "image/kernels/Complement.cpp"
 #include <hwy/foreach_target.h> // before highway.h
-
 #include <hwy/highway.h>
-
 #include "image/kernels/Kernels.h"
-
 #include <bit>
 
 HWY_BEFORE_NAMESPACE();
@@ -27,16 +24,8 @@ void XorPatternRow(std::uint8_t* p, std::size_t n, std::uint32_t pattern)
             p[k] ^= std::uint8_t(pattern >> (8 * (k & 3)));
         const auto m = hn::Set(d, std::rotr(pattern, int(8 * (head & 3))));
         auto* q = reinterpret_cast<std::uint32_t*>(p + k); // aligned to the vector
-        std::size_t i = 0;
         const std::size_t words = (n - k) / 4, N = hn::Lanes(d);
-        for (; i + 4 * N <= words; i += 4 * N) {
-            const auto a = hn::Load(d, q + i), b = hn::Load(d, q + i + N);
-            const auto c = hn::Load(d, q + i + 2 * N), e = hn::Load(d, q + i + 3 * N);
-            hn::Store(hn::Xor(a, m), d, q + i);
-            hn::Store(hn::Xor(b, m), d, q + i + N);
-            hn::Store(hn::Xor(c, m), d, q + i + 2 * N);
-            hn::Store(hn::Xor(e, m), d, q + i + 3 * N);
-        }
+        std::size_t i = 0;
         for (; i + N <= words; i += N)
             hn::Store(hn::Xor(hn::Load(d, q + i), m), d, q + i);
         k += 4 * i;

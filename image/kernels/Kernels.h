@@ -1,9 +1,9 @@
-// The inner loops of the picture commands, one row at a time. Each is
-// written once with Google Highway and compiled for every instruction set
-// Highway attains on the processor family (x86: SSSE3, SSE4, AVX2, AVX-512;
-// ARM: NEON, SVE, SVE2) plus its plain scalar fallback; the best one the
-// processor runs is chosen on the first call. Setting the environment
-// variable IMAGEBENCH_PORTABLE (to anything but 0) keeps the scalar code.
+// The inner loops of the picture commands, one row at a time. Each is written
+// once with Google Highway and compiled for every instruction set Highway
+// attains on the processor family (x86: SSSE3, SSE4, AVX2, AVX-512; ARM:
+// NEON, SVE, SVE2) and for plain scalar code; the first call chooses the best
+// one the processor runs. The environment variable IMAGEBENCH_PORTABLE (set
+// to anything but 0) keeps the scalar code.
 #pragma once
 
 #include <cstddef>
@@ -12,9 +12,8 @@
 
 namespace kernels {
 
-// Every byte of p[0 .. n) is xor'ed with the byte of pattern at the same
-// place in a little-endian 32-bit word starting at p: 0xFFFFFFFF complements
-// bytes, 0x00FFFFFF the colour channels of B, G, R, A pixels.
+// Byte k of p[0 .. n) is xor'ed with byte k % 4 of the little-endian pattern:
+// 0xFFFFFFFF complements bytes, 0x00FFFFFF the colour of B, G, R, A pixels.
 void XorPattern(std::uint8_t* p, std::size_t n, std::uint32_t pattern);
 
 // One row of the clamped Laplacian 9 x centre - 3 x 3 box sum, the first and
@@ -25,34 +24,26 @@ void EdgeGrey8(const std::uint8_t* up, const std::uint8_t* mid, const std::uint8
 void EdgeColour32(const std::uint8_t* up, const std::uint8_t* mid, const std::uint8_t* down, std::uint8_t* out,
                   int n);
 
-// Reverses n bytes, or n 32-bit pixels, in place, swapping blocks from both
-// ends. ahead (or nullptr) is a row to be reversed soon: it is fetched into
-// the cache meanwhile, as the processor does not foresee the two-ended order.
+// Reverses n bytes, or n 32-bit pixels, in place, from both ends. ahead (or
+// nullptr), a row to be reversed soon, is fetched into the cache meanwhile.
 void ReverseBytes(std::uint8_t* row, int n, const std::uint8_t* ahead);
 void ReverseWords(std::uint32_t* row, int n, const std::uint8_t* ahead);
 
-// dst[x] = the blue byte of src[x]; returns whether every pixel had
-// red = green = blue (dst is written either way).
+// dst[x] = the blue byte of src[x]; whether every pixel had red = green = blue.
 bool GreyRow(const std::uint32_t* src, std::uint8_t* dst, int n);
-
 // out[x] = table[index[x]].
 void LookUp(const std::uint8_t* index, const std::int32_t* table, std::int32_t* out, int n);
 
-// The instruction sets (Highway's target bits) compiled in that this
-// processor runs, best first; only the scalar one under IMAGEBENCH_PORTABLE.
+// For tests and benchmarks that compare the instruction sets (Highway's
+// target bits): those compiled in that this processor runs, best first (only
+// the scalar one under IMAGEBENCH_PORTABLE); Force(target) makes the kernels
+// run one of them, Force(0) the best again.
 std::vector<std::int64_t> Targets();
-// Makes the kernels run target (one of Targets()); 0 goes back to the best.
-// For tests and benchmarks that compare the targets.
 void Force(std::int64_t target);
-// The target the kernels run now, and its name.
 std::int64_t ActiveTarget();
 const char* TargetName(std::int64_t target);
-// Whether target is the scalar fallback.
 bool IsScalar(std::int64_t target);
 
-namespace detail {
-// Applies IMAGEBENCH_PORTABLE once, before the first dispatch.
-void Ready();
-} // namespace detail
+namespace detail { void Ready(); } // applies IMAGEBENCH_PORTABLE once, before the first dispatch
 
 } // namespace kernels

@@ -2,11 +2,8 @@
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "image/kernels/Targets.cpp"
 #include <hwy/foreach_target.h> // before highway.h
-
 #include <hwy/highway.h>
-
 #include "image/kernels/Kernels.h"
-
 #include <cstdlib>
 #include <cstring>
 
@@ -18,7 +15,6 @@ HWY_AFTER_NAMESPACE();
 
 #if HWY_ONCE
 namespace kernels {
-
 HWY_EXPORT(CompiledFor);
 
 void detail::Ready()
@@ -36,27 +32,15 @@ std::vector<std::int64_t> Targets()
 {
     detail::Ready();
     std::vector<std::int64_t> targets = hwy::SupportedAndGeneratedTargets();
-    // Asking for the processor's targets chooses among all of them, ignoring
-    // the ones disabled: choose again among the rest.
+    // Listing the processor's targets chooses among all of them, disabled
+    // ones too: choose again among the rest.
     hwy::GetChosenTarget().Update(hwy::SupportedTargets());
     return targets;
 }
 
-void Force(std::int64_t target)
-{
-    detail::Ready();
-    hwy::SetSupportedTargetsForTest(target);
-}
-
-std::int64_t ActiveTarget()
-{
-    detail::Ready();
-    return HWY_DYNAMIC_DISPATCH(CompiledFor)();
-}
-
+void Force(std::int64_t target) { detail::Ready(), hwy::SetSupportedTargetsForTest(target); }
+std::int64_t ActiveTarget() { return detail::Ready(), HWY_DYNAMIC_DISPATCH(CompiledFor)(); }
 const char* TargetName(std::int64_t target) { return hwy::TargetName(target); }
-
 bool IsScalar(std::int64_t target) { return (target & (HWY_SCALAR | HWY_EMU128)) != 0; }
-
 } // namespace kernels
 #endif
