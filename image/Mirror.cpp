@@ -18,14 +18,16 @@ void MirrorHorizontally(TBitmap& bitmap)
     // is needed. A picture shared with another bitmap becomes its own copy at
     // the first write; the other keeps the old pixels. The row two below is
     // fetched meanwhile.
+    const auto reverseWords = kernels::ReverseWords();
+    const auto reverseBytes = kernels::ReverseBytes();
     const TBitmap& source = bitmap;
     for (int y = 0; y < height; ++y) {
         std::uint8_t* row = bitmap.ScanLine(y);
         const std::uint8_t* ahead = y + 2 < height ? source.ScanLine(y + 2) : nullptr;
         if (colour)
-            kernels::ReverseWords(reinterpret_cast<std::uint32_t*>(row), width, ahead);
+            reverseWords(reinterpret_cast<std::uint32_t*>(row), width, ahead);
         else
-            kernels::ReverseBytes(row, width, ahead);
+            reverseBytes(row, width, ahead);
     }
 
     // The mirrored picture goes back through a temporary bitmap, so that the

@@ -62,7 +62,7 @@ struct Operation {
 bool XorSame(int width, std::size_t offset, std::mt19937& random, std::uint32_t pattern)
 {
     Row ours = RandomRow(std::size_t(width), offset, random), theirs = ours;
-    kernels::XorPattern(ours.At<std::uint8_t>(), std::size_t(width), pattern);
+    kernels::XorPattern()(ours.At<std::uint8_t>(), std::size_t(width), pattern);
     reference::XorPattern(theirs.At<std::uint8_t>(), std::size_t(width), pattern);
     return ours.bytes == theirs.bytes;
 }
@@ -78,7 +78,7 @@ bool EdgeSame(int width, std::size_t offset, std::mt19937& random, int bpp)
     const auto* u = up.bytes.data() + up.offset;
     const auto* m = mid.bytes.data() + mid.offset;
     const auto* d = down.bytes.data() + down.offset;
-    (bpp == 1 ? kernels::EdgeGrey8 : kernels::EdgeColour32)(u, m, d, ours.At<std::uint8_t>(), width);
+    kernels::Edge()(bpp, u, m, d, ours.At<std::uint8_t>(), width);
     reference::Laplacian(u, m, d, theirs.At<std::uint8_t>(), width, bpp);
     return ours.bytes == theirs.bytes;
 }
@@ -89,9 +89,9 @@ bool ReverseSame(int width, std::size_t offset, std::mt19937& random)
     Row ours = RandomRow(sizeof(T) * std::size_t(width), offset, random), theirs = ours;
     const Row ahead = RandomRow(sizeof(T) * std::size_t(width), 0, random);
     if constexpr (sizeof(T) == 1)
-        kernels::ReverseBytes(ours.At<T>(), width, width % 2 ? ahead.bytes.data() : nullptr);
+        kernels::ReverseBytes()(ours.At<T>(), width, width % 2 ? ahead.bytes.data() : nullptr);
     else
-        kernels::ReverseWords(ours.At<T>(), width, width % 2 ? ahead.bytes.data() : nullptr);
+        kernels::ReverseWords()(ours.At<T>(), width, width % 2 ? ahead.bytes.data() : nullptr);
     reference::Reverse(theirs.At<T>(), width);
     return ours.bytes == theirs.bytes;
 }
@@ -107,7 +107,7 @@ bool GreySame(int width, std::size_t offset, std::mt19937& random)
     if (width % 2)
         pixels[random() % unsigned(width)] ^= random() % 2 ? 0x10000u << (random() % 8) : 0x100u << (random() % 8);
     Row ours = RandomRow(std::size_t(width), offset, random), theirs = ours;
-    const bool grey = kernels::GreyRow(pixels, ours.At<std::uint8_t>(), width);
+    const bool grey = kernels::GreyRow()(pixels, ours.At<std::uint8_t>(), width);
     return grey == reference::GreyRow(pixels, theirs.At<std::uint8_t>(), width) && ours.bytes == theirs.bytes;
 }
 
@@ -116,7 +116,7 @@ bool LookUpSame(int width, std::size_t offset, std::mt19937& random)
     Row table = RandomRow(4 * 256, 0, random), index = RandomRow(std::size_t(width), offset, random);
     Row ours = RandomRow(4 * std::size_t(width), offset & ~std::size_t(3), random), theirs = ours;
     const auto* t = table.At<std::int32_t>();
-    kernels::LookUp(index.At<std::uint8_t>(), t, ours.At<std::int32_t>(), width);
+    kernels::LookUp()(index.At<std::uint8_t>(), t, ours.At<std::int32_t>(), width);
     reference::LookUp(index.At<std::uint8_t>(), t, theirs.At<std::int32_t>(), width);
     return ours.bytes == theirs.bytes;
 }

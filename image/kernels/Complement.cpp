@@ -26,6 +26,12 @@ void XorPatternRow(std::uint8_t* p, std::size_t n, std::uint32_t pattern)
         auto* q = reinterpret_cast<std::uint32_t*>(p + k); // aligned to the vector
         const std::size_t words = (n - k) / 4, N = hn::Lanes(d);
         std::size_t i = 0;
+        for (; i + 4 * N <= words; i += 4 * N) { // four vectors a step, the loads first
+            const auto a = hn::Load(d, q + i), b = hn::Load(d, q + i + N);
+            const auto c = hn::Load(d, q + i + 2 * N), e = hn::Load(d, q + i + 3 * N);
+            hn::Store(hn::Xor(a, m), d, q + i), hn::Store(hn::Xor(b, m), d, q + i + N);
+            hn::Store(hn::Xor(c, m), d, q + i + 2 * N), hn::Store(hn::Xor(e, m), d, q + i + 3 * N);
+        }
         for (; i + N <= words; i += N)
             hn::Store(hn::Xor(hn::Load(d, q + i), m), d, q + i);
         k += 4 * i;
@@ -40,11 +46,6 @@ HWY_AFTER_NAMESPACE();
 #if HWY_ONCE
 namespace kernels {
 HWY_EXPORT(XorPatternRow);
-
-void XorPattern(std::uint8_t* p, std::size_t n, std::uint32_t pattern)
-{
-    detail::Ready();
-    HWY_DYNAMIC_DISPATCH(XorPatternRow)(p, n, pattern);
-}
+XorPatternKernel XorPattern() { return KERNELS_CHOSEN(XorPatternRow); }
 } // namespace kernels
 #endif

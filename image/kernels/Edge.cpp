@@ -17,7 +17,7 @@ inline std::uint8_t Response(const std::uint8_t* up, const std::uint8_t* mid, co
 {
     if (S == 4 && (k & 3) == 3)
         return mid[k];
-    const int l = (k - S + n) % n, r = (k + S) % n;
+    const int l = k - S < 0 ? k - S + n : k - S, r = k + S >= n ? k + S - n : k + S;
     const int v = 9 * mid[k] - (up[l] + up[k] + up[r] + mid[l] + mid[k] + mid[r] + down[l] + down[k] + down[r]);
     return std::uint8_t(v < 0 ? 0 : v > 255 ? 255 : v);
 }
@@ -109,17 +109,6 @@ HWY_AFTER_NAMESPACE();
 #if HWY_ONCE
 namespace kernels {
 HWY_EXPORT(EdgeRow);
-
-void EdgeGrey8(const std::uint8_t* up, const std::uint8_t* mid, const std::uint8_t* down, std::uint8_t* out, int n)
-{
-    detail::Ready();
-    HWY_DYNAMIC_DISPATCH(EdgeRow)(1, up, mid, down, out, n);
-}
-
-void EdgeColour32(const std::uint8_t* up, const std::uint8_t* mid, const std::uint8_t* down, std::uint8_t* out, int n)
-{
-    detail::Ready();
-    HWY_DYNAMIC_DISPATCH(EdgeRow)(4, up, mid, down, out, n);
-}
+EdgeKernel Edge() { return KERNELS_CHOSEN(EdgeRow); }
 } // namespace kernels
 #endif

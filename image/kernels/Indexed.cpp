@@ -13,7 +13,6 @@ namespace hn = hwy::HWY_NAMESPACE;
 bool GreyRowOf(const std::uint32_t* src, std::uint8_t* dst, int n)
 {
     const hn::ScalableTag<std::uint32_t> d;
-    const hn::RebindToSigned<decltype(d)> di;
     const hn::Rebind<std::uint8_t, decltype(d)> d8;
     const int N = int(hn::Lanes(d));
     // Blue ^ green and green ^ red of each pixel gather in the low 16 bits of
@@ -22,10 +21,12 @@ bool GreyRowOf(const std::uint32_t* src, std::uint8_t* dst, int n)
     const auto step = [&](int x) {
         const auto v = hn::LoadU(d, src + x);
         tint = hn::Or(tint, hn::Xor(v, hn::ShiftRight<8>(v)));
-        hn::StoreU(hn::DemoteTo(d8, hn::BitCast(di, hn::And(v, hn::Set(d, 0xFF)))), d8, dst + x);
+        hn::StoreU(hn::TruncateTo(d8, v), d8, dst + x);
     };
     std::uint32_t differs = 0;
     int x = 0;
+    for (; x + 4 * N <= n; x += 4 * N)
+        step(x), step(x + N), step(x + 2 * N), step(x + 3 * N);
     for (; x + N <= n; x += N)
         step(x);
     if (x < n && n >= N)
@@ -63,17 +64,7 @@ HWY_AFTER_NAMESPACE();
 namespace kernels {
 HWY_EXPORT(GreyRowOf);
 HWY_EXPORT(LookUpRow);
-
-bool GreyRow(const std::uint32_t* src, std::uint8_t* dst, int n)
-{
-    detail::Ready();
-    return HWY_DYNAMIC_DISPATCH(GreyRowOf)(src, dst, n);
-}
-
-void LookUp(const std::uint8_t* index, const std::int32_t* table, std::int32_t* out, int n)
-{
-    detail::Ready();
-    HWY_DYNAMIC_DISPATCH(LookUpRow)(index, table, out, n);
-}
+GreyKernel GreyRow() { return KERNELS_CHOSEN(GreyRowOf); }
+LookUpKernel LookUp() { return KERNELS_CHOSEN(LookUpRow); }
 } // namespace kernels
 #endif

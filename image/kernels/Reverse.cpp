@@ -69,17 +69,7 @@ HWY_AFTER_NAMESPACE();
 namespace kernels {
 HWY_EXPORT(BytesRow);
 HWY_EXPORT(WordsRow);
-
-void ReverseBytes(std::uint8_t* row, int n, const std::uint8_t* ahead)
-{
-    detail::Ready();
-    HWY_DYNAMIC_DISPATCH(BytesRow)(row, n, ahead);
-}
-
-void ReverseWords(std::uint32_t* row, int n, const std::uint8_t* ahead)
-{
-    detail::Ready();
-    HWY_DYNAMIC_DISPATCH(WordsRow)(row, n, ahead);
-}
+ReverseBytesKernel ReverseBytes() { return KERNELS_CHOSEN(BytesRow); }
+ReverseWordsKernel ReverseWords() { return KERNELS_CHOSEN(WordsRow); }
 } // namespace kernels
 #endif

@@ -26,6 +26,8 @@ void detail::Ready()
         return true;
     }();
     (void)ready;
+    if (!hwy::GetChosenTarget().IsInitialized()) // first use, or targets forced since
+        hwy::GetChosenTarget().Update(hwy::SupportedTargets());
 }
 
 std::vector<std::int64_t> Targets()
@@ -39,7 +41,7 @@ std::vector<std::int64_t> Targets()
 }
 
 void Force(std::int64_t target) { detail::Ready(), hwy::SetSupportedTargetsForTest(target); }
-std::int64_t ActiveTarget() { return detail::Ready(), HWY_DYNAMIC_DISPATCH(CompiledFor)(); }
+std::int64_t ActiveTarget() { return KERNELS_CHOSEN(CompiledFor)(); }
 const char* TargetName(std::int64_t target) { return hwy::TargetName(target); }
 bool IsScalar(std::int64_t target) { return (target & (HWY_SCALAR | HWY_EMU128)) != 0; }
 } // namespace kernels
