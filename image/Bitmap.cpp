@@ -1,5 +1,5 @@
 #include "Bitmap.h"
-#include "Kernels.h"
+#include "kernels/Kernels.h"
 #include "Reuse.h"
 #include "RowBands.h"
 
@@ -49,7 +49,7 @@ QImage GreyTo8bit(const QImage& image, bool* grey, TProgress* progress)
     out.setColorTable(GreyRamp());
     const int w = image.width();
     const bool alpha = image.format() == QImage::Format_ARGB32;
-    const auto greyRow = kernels::Active().greyRow;
+    const auto greyRow = kernels::GreyRow();
     *grey = ForEachRowBand(image, progress, [&](int y, const std::uint32_t* row) {
         std::uint32_t opaque = 0xFF000000u;
         if (alpha)

@@ -1,5 +1,5 @@
 #include "Graphics.h"
-#include "Kernels.h"
+#include "kernels/Kernels.h"
 #include "Operations.h"
 
 #include <cstdint>
@@ -17,7 +17,7 @@ void EdgeDetect(TBitmap& bitmap)
     const int height = bitmap.Height();
     const bool colour = bitmap.BytesPerPixel() == 4;
     const int rowBytes = colour ? 4 * width : width;
-    const auto filter = colour ? kernels::Active().edgeColour32 : kernels::Active().edgeGrey8;
+    const auto filter = kernels::Edge();
 
     // Every output comes from the picture as it was. The rows below the one
     // being written are still untouched, so the copy of the old picture only
@@ -39,7 +39,7 @@ void EdgeDetect(TBitmap& bitmap)
         // Row 0's upper neighbour is the last row, untouched until the end.
         const std::uint8_t* up = i > 0 ? above : height > 1 ? before.ScanLine(height - 1) : first;
         const std::uint8_t* down = i + 1 < height ? before.ScanLine(i + 1) : first;
-        filter(up, current, down, out, width);
+        filter(colour ? 4 : 1, up, current, down, out, width);
         std::swap(above, current);
     }
 }

@@ -1,0 +1,70 @@
+// Between 32-bit pixels and 8-bit ones: the grey check and conversion, and
+// the capture's look-up of palette indices in a table of colours.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "image/kernels/Indexed.cpp"
+#include <hwy/foreach_target.h> // before highway.h
+#include <hwy/highway.h>
+#include "image/kernels/Kernels.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace kernels::HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+
+bool GreyRowOf(const std::uint32_t* src, std::uint8_t* dst, int n)
+{
+    const hn::ScalableTag<std::uint32_t> d;
+    const hn::Rebind<std::uint8_t, decltype(d)> d8;
+    const int N = int(hn::Lanes(d));
+    // Blue ^ green and green ^ red of each pixel gather in the low 16 bits of
+    // tint; the last vector ends at the row's end, overlapping the one before.
+    auto tint = hn::Zero(d);
+    const auto step = [&](int x) {
+        const auto v = hn::LoadU(d, src + x);
+        tint = hn::Or(tint, hn::Xor(v, hn::ShiftRight<8>(v)));
+        hn::StoreU(hn::TruncateTo(d8, v), d8, dst + x);
+    };
+    std::uint32_t differs = 0;
+    int x = 0;
+    for (; x + 4 * N <= n; x += 4 * N)
+        step(x), step(x + N), step(x + 2 * N), step(x + 3 * N);
+    for (; x + N <= n; x += N)
+        step(x);
+    if (x < n && n >= N)
+        step(n - N);
+    else
+        for (; x < n; ++x) {
+            differs |= (src[x] ^ (src[x] >> 8)) & 0xFFFF;
+            dst[x] = std::uint8_t(src[x]);
+        }
+    return differs == 0 && hn::AllTrue(d, hn::Eq(hn::And(tint, hn::Set(d, 0xFFFF)), hn::Zero(d)));
+}
+
+void LookUpRow(const std::uint8_t* index, const std::int32_t* table, std::int32_t* out, int n)
+{
+    const hn::ScalableTag<std::int32_t> d;
+    const hn::Rebind<std::uint8_t, decltype(d)> d8;
+    const int N = int(hn::Lanes(d));
+    const auto step = [&](int x) {
+        hn::StoreU(hn::GatherIndex(d, table, hn::PromoteTo(d, hn::LoadU(d8, index + x))), d, out + x);
+    };
+    int x = 0;
+    for (; x + N <= n; x += N)
+        step(x);
+    if (x < n && n >= N) // the last vector ends at the row's end
+        step(n - N);
+    else
+        for (; x < n; ++x)
+            out[x] = table[index[x]];
+}
+
+} // namespace kernels::HWY_NAMESPACE
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace kernels {
+HWY_EXPORT(GreyRowOf);
+HWY_EXPORT(LookUpRow);
+GreyKernel GreyRow() { return KERNELS_CHOSEN(GreyRowOf); }
+LookUpKernel LookUp() { return KERNELS_CHOSEN(LookUpRow); }
+} // namespace kernels
+#endif
