@@ -12,6 +12,8 @@
 #                    dist/imagebench-<version>-setup.exe
 # make windows-test  the whole cross-built suite under Wine, then the smoke run
 #                    of the installer and the installed program on Xvfb
+# make arm64-test   the picture layer and unit tests cross-built for 64-bit
+#                    ARM Linux (build-arm64) and run under qemu-aarch64
 # make icon   packaging/imagebench.ico (the Windows icon) from the drawing
 BUILD_DIR ?= build
 BENCH_DIR ?= build-bench
@@ -19,6 +21,7 @@ CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 
 .PHONY: all deps build run test bench screenshot check fuzz install clean windows windows-test icon
+.PHONY: arm64-test
 
 all: build
 
@@ -110,6 +113,9 @@ windows:
 windows-test:
 	scripts/windows-test.sh
 
+arm64-test:
+	scripts/arm64-test.sh
+
 icon: deps $(BUILD_DIR)/build.ninja
 	cmake --build $(BUILD_DIR) --target icon
 
@@ -117,4 +123,4 @@ install: build
 	cmake --install $(BUILD_DIR)
 
 clean:
-	rm -rf $(BUILD_DIR) $(CHECK_DIR) $(FUZZ_DIR) build-windows dist
+	rm -rf $(BUILD_DIR) $(CHECK_DIR) $(FUZZ_DIR) build-windows build-arm64 dist

@@ -5,6 +5,8 @@
 #   scripts/deps.sh check   the above, plus clang's sanitizer and fuzzer runtime
 #   scripts/deps.sh windows the above build set, plus the MinGW-w64 cross compiler,
 #                           Wine, NSIS, Xvfb and what fetching Qt's source needs
+#   scripts/deps.sh arm64   the above build set, plus the ARM cross compiler, qemu-user
+#                           and Google Test's sources
 set -eu
 
 packages="cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins libgl-dev libgtest-dev"
@@ -14,7 +16,8 @@ case "${1:-build}" in
   check) packages="$packages clang libclang-rt-dev" ;;
   windows) packages="$packages g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 googletest
              wine64 wine nsis zip dpkg-dev xz-utils patch fonts-dejavu-core xvfb xauth x11-utils xdotool" ;;
-  *) echo "usage: $0 build|bench|check|windows" >&2; exit 2 ;;
+  arm64) packages="$packages g++-aarch64-linux-gnu qemu-user googletest fonts-dejavu-core" ;;
+  *) echo "usage: $0 build|bench|check|windows|arm64" >&2; exit 2 ;;
 esac
 
 missing=""
