@@ -1,6 +1,7 @@
 #!/bin/sh
 # make windows: imagebench for 64-bit Windows, built on Debian.
-#   1. Qt for MinGW, built once into the cache (scripts/qt-windows.sh);
+#   1. Qt for MinGW, Highway and libspng, built once into the cache
+#      (scripts/qt-windows.sh, scripts/windows-libs.sh);
 #   2. the workbench and its whole test suite, cross-built (build-windows/);
 #   3. the program with every DLL it loads (build-windows/stage/imagebench/);
 #   4. dist/imagebench-<version>-windows-x64.zip and dist/imagebench-<version>-setup.exe.
@@ -14,13 +15,16 @@ triplet=x86_64-w64-mingw32
 scripts/deps.sh windows
 qt=$(scripts/qt-windows.sh | tail -n 1)
 [ -f "$qt/lib/cmake/Qt6/Qt6Config.cmake" ] || { echo "windows: no Qt for MinGW in $qt" >&2; exit 1; }
+# Static libraries, linked into the program: nothing more to deploy.
+prefixes="$qt;$(scripts/windows-libs.sh highway libspng | paste -sd ';' -)"
 
-# Rebuilt from scratch when the Qt underneath changed.
-if [ -f "$build/CMakeCache.txt" ] && ! grep -q "^CMAKE_PREFIX_PATH:[A-Z]*=$qt\$" "$build/CMakeCache.txt"; then
+# Rebuilt from scratch when the Qt or a library underneath changed.
+if [ -f "$build/CMakeCache.txt" ] \
+   && [ "$(sed -n 's/^CMAKE_PREFIX_PATH:[A-Z]*=//p' "$build/CMakeCache.txt")" != "$prefixes" ]; then
   rm -rf "$build"
 fi
 [ -f "$build/build.ninja" ] || cmake -S . -B "$build" -G Ninja \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DCMAKE_PREFIX_PATH="$qt" \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DCMAKE_PREFIX_PATH="$prefixes" \
   -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
   -DCMAKE_CROSSCOMPILING_EMULATOR="$root/scripts/wine-run.sh" \
   -DCMAKE_BUILD_TYPE=Release -DIMAGEBENCH_WERROR=ON
