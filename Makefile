@@ -12,6 +12,8 @@
 #                    dist/imagebench-<version>-setup.exe
 # make windows-test  the whole cross-built suite under Wine, then the smoke run
 #                    of the installer and the installed program on Xvfb
+# make windows-bench the benchmark table (BENCH_FILTER as for make bench),
+#                    cross-built for Windows and run under Wine
 # make arm64-test   the picture layer and unit tests cross-built for 64-bit
 #                    ARM Linux (build-arm64) and run under qemu-aarch64
 # make icon   packaging/imagebench.ico (the Windows icon) from the drawing
@@ -21,7 +23,7 @@ CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 
 .PHONY: all deps build run test bench screenshot check fuzz install clean windows windows-test icon
-.PHONY: arm64-test
+.PHONY: arm64-test windows-bench
 
 all: build
 
@@ -116,6 +118,9 @@ windows-test:
 arm64-test:
 	scripts/arm64-test.sh
 
+windows-bench:
+	BENCH_FILTER='$(BENCH_FILTER)' BENCH_FLAGS='$(BENCH_FLAGS)' scripts/windows-bench.sh
+
 icon: deps $(BUILD_DIR)/build.ninja
 	cmake --build $(BUILD_DIR) --target icon
 
@@ -123,4 +128,4 @@ install: build
 	cmake --install $(BUILD_DIR)
 
 clean:
-	rm -rf $(BUILD_DIR) $(CHECK_DIR) $(FUZZ_DIR) build-windows build-arm64 dist
+	rm -rf $(BUILD_DIR) $(CHECK_DIR) $(FUZZ_DIR) build-windows build-windows-bench build-arm64 dist

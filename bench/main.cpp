@@ -4,7 +4,6 @@
 
 #include "app/Application.h"
 
-#include <cstdlib>
 
 namespace {
 
@@ -22,8 +21,8 @@ void QuietHandler(QtMsgType type, const QMessageLogContext& context, const QStri
 
 int main(int argc, char** argv)
 {
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     standardHandler = qInstallMessageHandler(QuietHandler);
     // Rows that drive the windows need the application object; the picture
     // operations do not mind one.

@@ -38,7 +38,7 @@ source_of() {
     *) log "unknown library $1 (highway, libspng, benchmark)"; exit 2 ;;
   esac
 }
-args_of() {
+args_of() {   # args_of <name> <upstream version>
   case $1 in
     highway) echo "-DHWY_ENABLE_TESTS=OFF -DHWY_ENABLE_EXAMPLES=OFF -DHWY_ENABLE_CONTRIB=OFF
                    -DHWY_ENABLE_INSTALL=ON -DHWY_WARNINGS_ARE_ERRORS=OFF" ;;
@@ -46,16 +46,34 @@ args_of() {
                    -DZLIB_INCLUDE_DIR=/usr/$triplet/include -DZLIB_LIBRARY=/usr/$triplet/lib/libz.a" ;;
     benchmark) echo "-DBENCHMARK_ENABLE_TESTING=OFF -DBENCHMARK_ENABLE_GTEST_TESTS=OFF
                      -DBENCHMARK_ENABLE_WERROR=OFF -DBENCHMARK_ENABLE_LTO=OFF -DBENCHMARK_ENABLE_INSTALL=ON
-                     -DBENCHMARK_INSTALL_DOCS=OFF -DBENCHMARK_USE_BUNDLED_GTEST=OFF" ;;
+                     -DBENCHMARK_INSTALL_DOCS=OFF -DBENCHMARK_USE_BUNDLED_GTEST=OFF -DGIT_VERSION=$2" ;;
+  esac
+}
+
+# Fixes to a source before it builds for MinGW.
+prepare() {   # prepare <name> <source folder>
+  case $1 in
+    # libspng 0.7.3 gives the shared library's target the static one's
+    # include folder, so a static-only build fails to configure.
+    libspng) sed -i '/add_library(spng_static/{n;s/(spng PUBLIC/(spng_static PUBLIC/}' "$2/CMakeLists.txt" ;;
   esac
 }
 
 # Debian's source packages, fetched through a private deb-src list so that
 # the machine's own apt configuration stays as it is. dpkg-source applies
 # Debian's patches while unpacking.
+# The source lists are read once per run, for every library it builds.
+apt_dir=""
 fetch() {   # fetch <work folder> <source package> <version>
-  apt_dir=$1/apt
-  mkdir -p "$apt_dir/sources" "$apt_dir/lists/partial" "$1/dl"
+  mkdir -p "$1/dl"
+  if [ -z "$apt_dir" ]; then
+    apt_dir=$(mktemp -d "$cache/.apt-XXXXXX")
+    trap 'rm -rf "$apt_dir"' EXIT
+    fresh=1
+  else
+    fresh=0
+  fi
+  mkdir -p "$apt_dir/sources" "$apt_dir/lists/partial"
   cat >"$apt_dir/sources/bookworm-src.sources" <<SRC
 Types: deb-src
 URIs: http://deb.debian.org/debian
@@ -72,11 +90,10 @@ SRC
   apt_opts="-q -o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts=$apt_dir/sources
    -o Dir::State::Lists=$apt_dir/lists -o APT::Sandbox::User=root"
   # shellcheck disable=SC2086
-  apt-get $apt_opts update >&2
+  [ "$fresh" = 0 ] || apt-get $apt_opts update >&2
   log "fetching $2 $3"
   # shellcheck disable=SC2086
   (cd "$1/dl" && apt-get $apt_opts source "$2=$3" >&2)
-  find "$1/dl" -maxdepth 1 -mindepth 1 -type d -name "$2-*" | head -n 1
 }
 
 build_one() {   # build_one <name>; prints the prefix
@@ -85,7 +102,7 @@ build_one() {   # build_one <name>; prints the prefix
   name=$1 source=$2 host_package=$3
   version=$(dpkg-query -W -f='${Version}' "$host_package")
   upstream=${version%-*}; upstream=${upstream#*:}; upstream=${upstream%%+*}
-  args="$common_args $(args_of "$name")"
+  args="$common_args $(args_of "$name" "$upstream")"
   key=$( { echo "$version"; echo "$args"
            $triplet-g++-posix --version | head -n 1
            grep -E 'SYSTEM_NAME|PROCESSOR|TRIPLET|COMPILER|CMAKE_AR|CMAKE_RANLIB|FIND_ROOT' "$toolchain"; } \
@@ -101,8 +118,14 @@ build_one() {   # build_one <name>; prints the prefix
       work=$cache/work-$name-$key
       rm -rf "$work" "$prefix"
       mkdir -p "$work"
-      src=$(fetch "$work" "$source" "$version")
+      fetch "$work" "$source" "$version"
+      src=$(find "$work/dl" -maxdepth 1 -mindepth 1 -type d -name "$source-*" | head -n 1)
       [ -n "$src" ] || { log "no source of $source $version"; exit 1; }
+      prepare "$name" "$src"
+      # Configure checks and build steps that run a program (try_run, a
+      # library's own self-report) run it under Wine, in a prefix of their
+      # own rather than the user's ~/.wine.
+      export WINEPREFIX="$work/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
       log "building $name $upstream for MinGW"
       # shellcheck disable=SC2086
       cmake -S "$src" -B "$work/build" -G Ninja -Wno-dev \
@@ -110,6 +133,7 @@ build_one() {   # build_one <name>; prints the prefix
       cmake --build "$work/build" -j "$jobs" >&2
       cmake --install "$work/build" >&2
       echo "$version $args" >"$prefix/.complete"
+      timeout 10 wineserver -k 2>/dev/null || true
       rm -rf "$work"
     fi
     exec 9>&-
