@@ -15,12 +15,13 @@ cd "$(dirname "$0")/.."
 cache=${XDG_CACHE_HOME:-$HOME/.cache}/imagebench
 version=$(dpkg-query -W -f='${Version}' qt6-base-dev)
 
-# What the picture layer, the program and the tests link against. apt works
+# What the picture layer, the program and the tests link against, and the
+# image-format plugins (TIFF, WebP) the picture files load through. apt works
 # out everything these need; the skip list below then leaves out what only a
 # desktop session or a package's scripts use (interpreters, GPU drivers,
 # input devices, printing, networking), none of which the offscreen tests
 # load.
-wanted="qt6-base-dev libhwy-dev libqt6test6 libqt6widgets6 libqt6gui6 libqt6core6 libqt6dbus6 libc6 libstdc++6"
+wanted="qt6-base-dev qt6-image-formats-plugins libhwy-dev libqt6test6 libqt6widgets6 libqt6gui6 libqt6core6 libqt6dbus6 libc6 libstdc++6"
 skip='^(perl|libperl|python3|libpython|dpkg|tar|debconf|sysvinit-utils|fontconfig$|fonts-|shared-mime-info|xkb-data|libllvm|libz3|libgl1-mesa-dri|libsensors|libdrm|libgbm|libegl-mesa|libglx-mesa|libxml2|libwayland-server|libelf|libedit|media-types|readline|libreadline|libncurses|libtinfo|libsqlite|libgdbm|libdb5|libnsl|libtirpc|libkrb|libk5|libgssapi|libkeyutils|libcom-err|libcups|libavahi|libgnutls|libnettle|libhogweed|libp11|libtasn|libidn|libunistring|libgmp|lsb-base|x11-common|xorg-sgml|x11proto|xtrans|libwacom|libinput|libevdev|libmtdev|libgudev|libudev|libproxy|libqt6(network|sql|xml|printsupport|opengl|openglwidgets|concurrent)6|qmake6-bin|qt6-base-dev-tools|qt6-qpa-plugins|libts0|libvulkan1|libssl3)'
 
 key=$( { echo "$version"; echo "$wanted"; echo "$skip"; } | sha256sum | cut -c1-12)
@@ -71,7 +72,7 @@ apt-get $apt_opts update >&2
 # The host's Qt version exactly: moc's output must suit the target's headers.
 # shellcheck disable=SC2086
 packages=$(apt-get $apt_opts -s install --no-install-recommends \
-             $(for p in $wanted; do case $p in *qt6*) echo "$p=$version" ;; *) echo "$p" ;; esac; done) \
+             $(for p in $wanted; do case $p in *qt6-base*|libqt6*) echo "$p=$version" ;; *) echo "$p" ;; esac; done) \
            | sed -n 's/^Inst \([^ ]*\) .*/\1/p' | grep -Ev "$skip")
 [ -n "$packages" ] || { log "apt found no packages"; exit 1; }
 log "downloading $(echo "$packages" | wc -l) packages"
