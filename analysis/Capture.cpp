@@ -1,7 +1,7 @@
 #include "Analysis.h"
 
 #include "image/Graphics.h"
-#include "image/Kernels.h"
+#include "image/kernels/Kernels.h"
 
 #include <algorithm>
 
@@ -23,7 +23,7 @@ void CaptureBitmap(TBitmap& bitmap)
     // then store the band column by column, a cache line at a time.
     constexpr int kBand = 16;
     std::int32_t band[kBand][MatrixSize];
-    const auto lookUp = kernels::Active().lookUp;
+    const auto lookUp = kernels::LookUp;
     const TBitmap& source = bitmap;
     for (int y0 = 0; y0 < height; y0 += kBand) {
         const int rows = std::min(kBand, height - y0);

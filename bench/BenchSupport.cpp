@@ -1,6 +1,6 @@
 #include "BenchSupport.h"
 
-#include "image/Kernels.h"
+#include "image/kernels/Kernels.h"
 
 #include <malloc.h>
 
@@ -254,7 +254,7 @@ int RunAndPrintTable(int argc, char** argv)
     std::printf("\nMachine: %s, %u cores; one thread; row kernels: %s; times in ms per command, fastest of %d "
                 "repetitions.\n\n",
                 CpuName().c_str(), std::max(1u, std::thread::hardware_concurrency()),
-                kernels::PathName(kernels::ActivePath()), kRepetitions);
+                kernels::TargetName(kernels::ActiveTarget()), kRepetitions);
     const int widths[] = {32, 20, 8, 8, 8, 23, 8, 6, 7, 7, 6};
     const auto print = [&](const std::vector<std::string>& cells) {
         std::string line = "|";

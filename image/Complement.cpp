@@ -1,5 +1,5 @@
 #include "Graphics.h"
-#include "Kernels.h"
+#include "kernels/Kernels.h"
 #include "Operations.h"
 
 #include <cstdint>
@@ -13,7 +13,7 @@ void Complement(TBitmap& bitmap)
     // 8-bit rows: every byte; 32-bit B, G, R, A pixels: the colour bytes.
     const std::uint32_t pattern = bitmap.BytesPerPixel() == 1 ? 0xFFFFFFFFu : 0x00FFFFFFu;
     const std::size_t rowBytes = std::size_t(bitmap.Width()) * std::size_t(bitmap.BytesPerPixel());
-    const auto xorPattern = kernels::Active().xorPattern;
+    const auto xorPattern = kernels::XorPattern;
     if (bitmap.Height() > 1 && std::size_t(bitmap.BytesPerLine()) == rowBytes) {
         // Rows without padding follow each other: one pass over them all.
         xorPattern(bitmap.ScanLine(0), rowBytes * std::size_t(bitmap.Height()), pattern);

@@ -1,5 +1,5 @@
 #include "Graphics.h"
-#include "Kernels.h"
+#include "kernels/Kernels.h"
 #include "Operations.h"
 
 #include <cstdint>
@@ -17,7 +17,7 @@ void EdgeDetect(TBitmap& bitmap)
     const int height = bitmap.Height();
     const bool colour = bitmap.BytesPerPixel() == 4;
     const int rowBytes = colour ? 4 * width : width;
-    const auto filter = colour ? kernels::Active().edgeColour32 : kernels::Active().edgeGrey8;
+    const auto filter = colour ? kernels::EdgeColour32 : kernels::EdgeGrey8;
 
     // Every output comes from the picture as it was. The rows below the one
     // being written are still untouched, so the copy of the old picture only

@@ -1,5 +1,5 @@
 #include "Graphics.h"
-#include "Kernels.h"
+#include "kernels/Kernels.h"
 #include "Quantizer.h"
 #include "Reuse.h"
 
@@ -90,7 +90,7 @@ QImage GreyTo8bit(const QImage& image, bool* grey)
         return out;
     out.setColorTable(GreyRamp());
     const int w = image.width();
-    const auto greyRow = kernels::Active().greyRow;
+    const auto greyRow = kernels::GreyRow;
     for (int y = 0; y < image.height(); ++y) {
         const auto* src = reinterpret_cast<const std::uint32_t*>(image.constScanLine(y));
         if (!greyRow(src, out.scanLine(y), w)) {

@@ -1,5 +1,5 @@
 #include "Graphics.h"
-#include "Kernels.h"
+#include "kernels/Kernels.h"
 #include "Operations.h"
 
 #include <cstdint>
@@ -18,15 +18,14 @@ void MirrorHorizontally(TBitmap& bitmap)
     // is needed. A picture shared with another bitmap becomes its own copy at
     // the first write; the other keeps the old pixels. The row two below is
     // fetched meanwhile.
-    const kernels::Table& k = kernels::Active();
     const TBitmap& source = bitmap;
     for (int y = 0; y < height; ++y) {
         std::uint8_t* row = bitmap.ScanLine(y);
         const std::uint8_t* ahead = y + 2 < height ? source.ScanLine(y + 2) : nullptr;
         if (colour)
-            k.reverseWords(reinterpret_cast<std::uint32_t*>(row), width, ahead);
+            kernels::ReverseWords(reinterpret_cast<std::uint32_t*>(row), width, ahead);
         else
-            k.reverseBytes(row, width, ahead);
+            kernels::ReverseBytes(row, width, ahead);
     }
 
     // The mirrored picture goes back through a temporary bitmap, so that the

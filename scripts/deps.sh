@@ -9,7 +9,8 @@
 #                           and Google Test's sources
 set -eu
 
-packages="cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins libgl-dev libgtest-dev"
+packages="cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins libgl-dev libgtest-dev
+          libhwy-dev"
 case "${1:-build}" in
   build) ;;
   bench) packages="$packages libbenchmark-dev libopencv-core-dev libopencv-imgproc-dev" ;;

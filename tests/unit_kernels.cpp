@@ -1,11 +1,13 @@
-// Every row kernel this processor has (portable, AVX2, AVX-512) against
-// plain per-pixel definitions of the commands, bit for bit, on sizes around
-// the vector widths; and the colour quantizer against Qt's conversion.
+// Every row kernel on every instruction set compiled in, each forced in
+// turn, bit for bit against the plain reference: rows at byte offsets 0 ... 63
+// and of widths around every vector size; then the commands on whole
+// pictures. Also the colour quantizer against Qt's conversion.
 #include "analysis/Analysis.h"
-#include "image/Kernels.h"
 #include "image/Operations.h"
 #include "image/Quantizer.h"
 #include "image/Reuse.h"
+#include "image/kernels/Kernels.h"
+#include "support/Reference.h"
 #include "support/TestPictures.h"
 
 #include <gtest/gtest.h>
@@ -13,126 +15,197 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <random>
+#include <string>
 #include <vector>
 
 using namespace testpictures;
 
 namespace {
 
-// The paths this machine runs; the portable one always.
-std::vector<kernels::Path> Paths()
-{
-    std::vector<kernels::Path> paths;
-    for (kernels::Path path : {kernels::Path::Portable, kernels::Path::Avx2, kernels::Path::Avx512})
-        if (kernels::TableFor(path))
-            paths.push_back(path);
-    return paths;
-}
-
-// Runs the test body with one path in use, then puts the previous one back.
-class UsingPath {
+// Runs the kernels on one target until destroyed, then on the best again.
+class Forced {
 public:
-    explicit UsingPath(kernels::Path path) : before_(kernels::Use(path)) {}
-    ~UsingPath() { kernels::Use(before_); }
-
-private:
-    kernels::Path before_;
+    explicit Forced(std::int64_t target) { kernels::Force(target); }
+    ~Forced() { kernels::Force(0); }
 };
 
-// Widths around 8, 16, 32, 64 and 128 bytes or pixels, and a long odd row.
-const std::vector<std::pair<int, int>> kSizes = {
-    {1, 1},  {2, 3},  {3, 3},  {7, 3},  {8, 3},   {9, 3},   {15, 3},  {16, 3},  {17, 3},    {31, 3},
-    {32, 3}, {33, 3}, {63, 3}, {64, 3}, {65, 3},  {66, 2},  {127, 3}, {128, 3}, {129, 4},   {130, 1},
-    {191, 2}, {256, 3}, {257, 3}, {4097, 3}};
+using Bytes8 = std::vector<std::uint8_t>;
 
-std::vector<QImage> Pictures(int w, int h, std::uint32_t seed)
+// A row of n elements of T at byte offset `offset` of a buffer of random
+// bytes that runs 64 bytes past it: comparing whole buffers also catches a
+// write outside the row.
+struct Row {
+    Bytes8 bytes;
+    std::size_t offset;
+    template <typename T>
+    T* At() { return reinterpret_cast<T*>(bytes.data() + offset); }
+};
+
+Row RandomRow(std::size_t n, std::size_t offset, std::mt19937& random, std::uint8_t mask = 0xFF)
 {
-    return {RandomGrey(w, h, seed), RandomColour(w, h, seed + 1, false), RandomColour(w, h, seed + 2, true)};
+    Row row{Bytes8(offset + n + 64), offset};
+    for (std::uint8_t& b : row.bytes)
+        b = std::uint8_t(random() & mask);
+    return row;
 }
 
-QByteArray After(void (*command)(TBitmap&), const QImage& image)
+// One row operation: runs the kernel and the reference on copies of the same
+// random rows of `width` elements at byte offset `offset`, and says whether
+// every byte came out the same.
+struct Operation {
+    const char* name;
+    std::function<bool(int width, std::size_t offset, std::mt19937& random)> same;
+};
+
+bool XorSame(int width, std::size_t offset, std::mt19937& random, std::uint32_t pattern)
 {
-    TBitmap bitmap;
-    bitmap.SetImage(image);
-    command(bitmap);
-    return Bytes(bitmap);
+    Row ours = RandomRow(std::size_t(width), offset, random), theirs = ours;
+    kernels::XorPattern(ours.At<std::uint8_t>(), std::size_t(width), pattern);
+    reference::XorPattern(theirs.At<std::uint8_t>(), std::size_t(width), pattern);
+    return ours.bytes == theirs.bytes;
 }
 
-// The definitions, pixel by pixel, on the image's bytes.
-QByteArray Complemented(const QImage& image)
+bool EdgeSame(int width, std::size_t offset, std::mt19937& random, int bpp)
 {
-    TBitmap bitmap;
-    bitmap.SetImage(image);
-    QByteArray bytes = Bytes(bitmap);
-    for (int k = 0; k < bytes.size(); ++k)
-        if (image.depth() == 8 || k % 4 != 3)
-            bytes[k] = char(255 - std::uint8_t(bytes[k]));
-    return bytes;
+    // Gentle rows (levels 0 ... 63) give responses across the whole range,
+    // not just 0 and 255; each row at an offset of its own.
+    const std::size_t n = std::size_t(width * bpp);
+    const Row up = RandomRow(n, (offset * 7) % 64, random, 63), mid = RandomRow(n, (offset * 13) % 64, random, 63);
+    const Row down = RandomRow(n, (offset + 32) % 64, random, 0xFF);
+    Row ours = RandomRow(n, offset, random), theirs = ours;
+    const auto* u = up.bytes.data() + up.offset;
+    const auto* m = mid.bytes.data() + mid.offset;
+    const auto* d = down.bytes.data() + down.offset;
+    (bpp == 1 ? kernels::EdgeGrey8 : kernels::EdgeColour32)(u, m, d, ours.At<std::uint8_t>(), width);
+    reference::Laplacian(u, m, d, theirs.At<std::uint8_t>(), width, bpp);
+    return ours.bytes == theirs.bytes;
 }
 
-QByteArray Edges(const QImage& image)
+template <typename T>
+bool ReverseSame(int width, std::size_t offset, std::mt19937& random)
 {
-    TBitmap bitmap;
-    bitmap.SetImage(image);
-    const QByteArray in = Bytes(bitmap);
-    QByteArray out = in;
-    const int w = image.width(), h = image.height(), bpp = image.depth() / 8;
-    const auto at = [&](int x, int y, int c) {
-        return int(std::uint8_t(in[((y + h) % h * w + (x + w) % w) * bpp + c]));
-    };
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            for (int c = 0; c < bpp && c < 3; ++c) {
-                int v = 9 * at(x, y, c);
-                for (int dy = -1; dy <= 1; ++dy)
-                    for (int dx = -1; dx <= 1; ++dx)
-                        v -= at(x + dx, y + dy, c);
-                out[(y * w + x) * bpp + c] = char(v < 0 ? 0 : v > 255 ? 255 : v);
-            }
-    return out;
+    Row ours = RandomRow(sizeof(T) * std::size_t(width), offset, random), theirs = ours;
+    const Row ahead = RandomRow(sizeof(T) * std::size_t(width), 0, random);
+    if constexpr (sizeof(T) == 1)
+        kernels::ReverseBytes(ours.At<T>(), width, width % 2 ? ahead.bytes.data() : nullptr);
+    else
+        kernels::ReverseWords(ours.At<T>(), width, width % 2 ? ahead.bytes.data() : nullptr);
+    reference::Reverse(theirs.At<T>(), width);
+    return ours.bytes == theirs.bytes;
 }
 
-QByteArray Mirrored(const QImage& image)
+bool GreySame(int width, std::size_t offset, std::mt19937& random)
 {
-    TBitmap bitmap;
-    bitmap.SetImage(image);
-    const QByteArray in = Bytes(bitmap);
-    QByteArray out = in;
-    const int w = image.width(), h = image.height(), bpp = image.depth() / 8;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            for (int c = 0; c < bpp; ++c)
-                out[(y * w + x) * bpp + c] = in[(y * w + w - 1 - x) * bpp + c];
-    return out;
+    // Grey pixels (any alpha), and for odd widths one pixel anywhere whose
+    // red or green differs from blue by one bit.
+    Row src = RandomRow(4 * std::size_t(width), offset & ~std::size_t(3), random);
+    auto* pixels = src.At<std::uint32_t>();
+    for (int x = 0; x < width; ++x)
+        pixels[x] = (pixels[x] & 0xFF0000FFu) | (pixels[x] & 0xFF) * 0x10100u;
+    if (width % 2)
+        pixels[random() % unsigned(width)] ^= random() % 2 ? 0x10000u << (random() % 8) : 0x100u << (random() % 8);
+    Row ours = RandomRow(std::size_t(width), offset, random), theirs = ours;
+    const bool grey = kernels::GreyRow(pixels, ours.At<std::uint8_t>(), width);
+    return grey == reference::GreyRow(pixels, theirs.At<std::uint8_t>(), width) && ours.bytes == theirs.bytes;
+}
+
+bool LookUpSame(int width, std::size_t offset, std::mt19937& random)
+{
+    Row table = RandomRow(4 * 256, 0, random), index = RandomRow(std::size_t(width), offset, random);
+    Row ours = RandomRow(4 * std::size_t(width), offset & ~std::size_t(3), random), theirs = ours;
+    const auto* t = table.At<std::int32_t>();
+    kernels::LookUp(index.At<std::uint8_t>(), t, ours.At<std::int32_t>(), width);
+    reference::LookUp(index.At<std::uint8_t>(), t, theirs.At<std::int32_t>(), width);
+    return ours.bytes == theirs.bytes;
+}
+
+using namespace std::placeholders;
+const Operation kOperations[] = {
+    {"complement of bytes", std::bind(XorSame, _1, _2, _3, 0xFFFFFFFFu)},
+    {"complement of colour channels", std::bind(XorSame, _1, _2, _3, 0x00FFFFFFu)},
+    {"xor with an uneven pattern", std::bind(XorSame, _1, _2, _3, 0x80C0E0F1u)},
+    {"edges of 8-bit rows", std::bind(EdgeSame, _1, _2, _3, 1)},
+    {"edges of 32-bit rows", std::bind(EdgeSame, _1, _2, _3, 4)},
+    {"reversal of bytes", ReverseSame<std::uint8_t>},
+    {"reversal of 32-bit pixels", // words at their 4-byte boundaries, as in every picture
+     [](int width, std::size_t offset, std::mt19937& random) {
+         return ReverseSame<std::uint32_t>(width, offset & ~std::size_t(3), random);
+     }},
+    {"grey check and conversion", GreySame},
+    {"look-up", LookUpSame},
+};
+
+// Every width up to past the longest vector with its two-pixel margins, then
+// around two and four vectors, and one long row.
+std::vector<int> Widths()
+{
+    std::vector<int> widths;
+    for (int w = 1; w <= 72; ++w)
+        widths.push_back(w);
+    for (int w : {95, 96, 97, 127, 128, 129, 130, 131, 132, 133, 135, 136, 137, 191, 255, 256, 257, 259, 260, 1021})
+        widths.push_back(w);
+    return widths;
 }
 
 } // namespace
 
-TEST(Kernels, EveryPathGivesTheDefinedBytes)
+TEST(Kernels, EveryTargetMatchesTheReferenceAtEveryWidthAndOffset)
 {
+    std::mt19937 random(19);
+    const std::vector<std::int64_t> targets = kernels::Targets();
+    for (const std::int64_t target : targets) {
+        const Forced forced(target);
+        ASSERT_EQ(kernels::ActiveTarget(), target);
+        for (const Operation& operation : kOperations) {
+            int failures = 0;
+            for (const int width : Widths())
+                for (std::size_t offset = 0; offset < 64 && failures < 5; ++offset)
+                    if (!operation.same(width, offset, random)) {
+                        ++failures;
+                        ADD_FAILURE() << operation.name << " on " << kernels::TargetName(target) << ": " << width
+                                      << " wide at offset " << offset;
+                    }
+        }
+    }
+}
+
+TEST(Kernels, EveryTargetGivesTheCommandsReferenceBytes)
+{
+    // Widths around 8, 16, 32, 64 and 128 bytes or pixels, and a long odd row.
+    const std::vector<std::pair<int, int>> sizes = {
+        {1, 1},   {2, 3},   {3, 3},   {7, 3},   {8, 3},   {9, 3},   {15, 3},  {16, 3},    {17, 3},  {31, 3},
+        {32, 3},  {33, 3},  {63, 3},  {64, 3},  {65, 3},  {66, 2},  {127, 3}, {128, 3},   {129, 4}, {130, 1},
+        {191, 2}, {256, 3}, {257, 3}, {4097, 3}};
     std::uint32_t seed = 100;
-    for (kernels::Path path : Paths()) {
-        const UsingPath using_(path);
-        ASSERT_EQ(kernels::ActivePath(), path);
-        for (const auto& size : kSizes)
-            for (const QImage& image : Pictures(size.first, size.second, seed += 3)) {
-                const int w = size.first, h = size.second;
-                const auto where = [&] {
-                    return std::string(kernels::PathName(path)) + ", " + std::to_string(w) + " x " + std::to_string(h) +
-                           ", " + std::to_string(image.depth()) + "-bit";
+    for (const std::int64_t target : kernels::Targets()) {
+        const Forced forced(target);
+        for (const auto& [w, h] : sizes)
+            for (const QImage& image :
+                 {RandomGrey(w, h, seed += 3), RandomColour(w, h, seed + 1, false), RandomColour(w, h, seed + 2, true)}) {
+                const auto after = [&image](void (*command)(TBitmap&)) {
+                    TBitmap bitmap;
+                    bitmap.SetImage(image);
+                    command(bitmap);
+                    return Bytes(bitmap);
                 };
-                EXPECT_EQ(After(Complement, image), Complemented(image)) << "complement, " << where();
-                EXPECT_EQ(After(EdgeDetect, image), Edges(image)) << "edges, " << where();
-                EXPECT_EQ(After(MirrorHorizontally, image), Mirrored(image)) << "mirror, " << where();
+                const std::string where = std::string(kernels::TargetName(target)) + ", " + std::to_string(w) + " x " +
+                                          std::to_string(h) + ", " + std::to_string(image.depth()) + "-bit";
+                EXPECT_EQ(after(Complement), reference::Complemented(image)) << "complement, " << where;
+                EXPECT_EQ(after(EdgeDetect), reference::Laplacian(image)) << "edges, " << where;
+                EXPECT_EQ(after(MirrorHorizontally), reference::Mirrored(image)) << "mirror, " << where;
             }
     }
 }
 
-TEST(Kernels, EveryPathTellsGreyFromColourAndCapturesTheSameColours)
+TEST(Kernels, EveryTargetTellsGreyFromColourAndCapturesTheSameColours)
 {
-    for (kernels::Path path : Paths()) {
-        const UsingPath using_(path);
-        for (const auto& [w, h] : kSizes) {
+    for (const std::int64_t target : kernels::Targets()) {
+        const Forced forced(target);
+        const char* name = kernels::TargetName(target);
+        for (const int w : {1, 7, 16, 33, 64, 130}) {
+            const int h = 3;
             // At most 200 grey levels, so that one tinted pixel still leaves
             // few enough colours to be kept exactly.
             const QImage grey8 = Grey(w, h, [](int x, int y) { return (x * 7 + y * 13 + x * y) % 200; });
@@ -143,26 +216,19 @@ TEST(Kernels, EveryPathTellsGreyFromColourAndCapturesTheSameColours)
             ASSERT_EQ(bitmap.PixelFormat(), pf8bit);
             TBitmap original;
             original.SetImage(grey8);
-            EXPECT_EQ(Bytes(bitmap), Bytes(original)) << kernels::PathName(path) << ", " << w << " x " << h;
+            EXPECT_EQ(Bytes(bitmap), Bytes(original)) << name << ", " << w << " x " << h;
 
-            // One pixel off grey, anywhere, makes it a colour picture: the
-            // last one, and one in the first vector's reach.
-            for (const int spot : {w * h - 1, (w * h) / 2, 5 % (w * h)}) {
-                QImage tinted = grey.copy();
-                QRgb& p = reinterpret_cast<QRgb*>(tinted.scanLine(spot / w))[spot % w];
-                p ^= 0x000100; // green differs by one
-                TBitmap colour;
-                colour.SetImage(tinted);
-                CaptureBitmap(colour);
-                const int x = spot % w, y = spot / w;
-                EXPECT_EQ(colour.Canvas()->Pixels(x, y), ColorFromRgb(p))
-                    << kernels::PathName(path) << ", " << w << " x " << h << " at " << x << "," << y;
-                if (x < MatrixSize && y < MatrixSize) {
-                    EXPECT_EQ(At(CaptureMatrix, x, y), ColorFromRgb(p));
-                }
-            }
+            // One pixel off grey makes it a colour picture.
+            QImage tinted = grey.copy();
+            QRgb& p = reinterpret_cast<QRgb*>(tinted.scanLine(h - 1))[w - 1];
+            p ^= 0x000100; // green differs by one
+            TBitmap colour;
+            colour.SetImage(tinted);
+            CaptureBitmap(colour);
+            EXPECT_EQ(colour.Canvas()->Pixels(w - 1, h - 1), ColorFromRgb(p)) << name << ", " << w << " x " << h;
+            EXPECT_EQ(At(CaptureMatrix, w - 1, h - 1), ColorFromRgb(p)) << name;
         }
-        // The capture stores what the canvas shows, on every path.
+        // The capture stores what the canvas shows, on every target.
         TBitmap chart;
         chart.SetImage(RandomColour(523, 517, 9, false));
         CaptureBitmap(chart);
@@ -170,17 +236,23 @@ TEST(Kernels, EveryPathTellsGreyFromColourAndCapturesTheSameColours)
         for (int y = 0; y < MatrixSize; ++y)
             for (int x = 0; x < MatrixSize; ++x)
                 wrong += At(CaptureMatrix, x, y) != chart.Canvas()->Pixels(x, y);
-        EXPECT_EQ(wrong, 0) << kernels::PathName(path);
+        EXPECT_EQ(wrong, 0) << name;
     }
 }
 
-TEST(Kernels, TheEnvironmentVariableKeepsThePortablePath)
+TEST(Kernels, TheVectorTargetsAreThereAndTheEnvironmentVariableKeepsTheScalarOne)
 {
+    const std::vector<std::int64_t> targets = kernels::Targets();
+    ASSERT_FALSE(targets.empty());
+    EXPECT_EQ(kernels::ActiveTarget(), targets.front()); // the best this processor has
+    EXPECT_TRUE(kernels::IsScalar(targets.back()));
     const char* forced = std::getenv("IMAGEBENCH_PORTABLE");
     if (forced && *forced && QByteArray(forced) != "0")
-        EXPECT_EQ(kernels::ActivePath(), kernels::Path::Portable);
-    else
-        EXPECT_EQ(kernels::ActivePath(), Paths().back()); // the fastest this processor has
+        EXPECT_EQ(targets.size(), 1u);
+#if defined(__x86_64__) || defined(_M_X64) || defined(__aarch64__)
+    else // every 64-bit ARM processor has NEON, every x86-64 one of this century SSSE3
+        EXPECT_GT(targets.size(), 1u);
+#endif
 }
 
 namespace {
