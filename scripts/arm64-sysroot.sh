@@ -70,13 +70,13 @@ log "reading Debian's arm64 package lists"
 # shellcheck disable=SC2086
 apt-get $apt_opts update >&2
 # The host's Qt version exactly: moc's output must suit the target's headers.
-# shellcheck disable=SC2086
+# shellcheck disable=SC2086,SC2046
 packages=$(apt-get $apt_opts -s install --no-install-recommends \
              $(for p in $wanted; do case $p in *qt6-base*|libqt6*) echo "$p=$version" ;; *) echo "$p" ;; esac; done) \
            | sed -n 's/^Inst \([^ ]*\) .*/\1/p' | grep -Ev "$skip")
 [ -n "$packages" ] || { log "apt found no packages"; exit 1; }
 log "downloading $(echo "$packages" | wc -l) packages"
-# shellcheck disable=SC2086
+# shellcheck disable=SC2086,SC2046
 (cd "$work/debs" && apt-get $apt_opts download $(echo "$packages" | sed 's/$/:arm64/') >&2)
 mkdir -p "$root"
 for deb in "$work/debs"/*.deb; do

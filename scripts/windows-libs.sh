@@ -97,6 +97,7 @@ SRC
 }
 
 build_one() {   # build_one <name>; prints the prefix
+  # shellcheck disable=SC2046
   set -- "$1" $(source_of "$1")
   [ $# = 3 ] || exit 2
   name=$1 source=$2 host_package=$3
