@@ -15,7 +15,8 @@ triplet=x86_64-w64-mingw32
 scripts/deps.sh windows
 qt=$(scripts/qt-windows.sh | tail -n 1)
 [ -f "$qt/lib/cmake/Qt6/Qt6Config.cmake" ] || { echo "windows-bench: no Qt for MinGW in $qt" >&2; exit 1; }
-prefixes="$qt;$(scripts/windows-libs.sh highway libspng benchmark | paste -sd ';' -)"
+libs=$(scripts/windows-libs.sh highway libspng benchmark)
+prefixes="$qt;$(echo "$libs" | paste -sd ';' -)"
 
 if [ -f "$build/CMakeCache.txt" ] \
    && [ "$(sed -n 's/^CMAKE_PREFIX_PATH:[A-Z]*=//p' "$build/CMakeCache.txt")" != "$prefixes" ]; then

@@ -16,7 +16,8 @@ scripts/deps.sh windows
 qt=$(scripts/qt-windows.sh | tail -n 1)
 [ -f "$qt/lib/cmake/Qt6/Qt6Config.cmake" ] || { echo "windows: no Qt for MinGW in $qt" >&2; exit 1; }
 # Static libraries, linked into the program: nothing more to deploy.
-prefixes="$qt;$(scripts/windows-libs.sh highway libspng | paste -sd ';' -)"
+libs=$(scripts/windows-libs.sh highway libspng)
+prefixes="$qt;$(echo "$libs" | paste -sd ';' -)"
 
 # Rebuilt from scratch when the Qt or a library underneath changed.
 if [ -f "$build/CMakeCache.txt" ] \
