@@ -14,6 +14,10 @@
 #                    dist/imagebench-<version>-setup.exe
 # make windows-test  the whole cross-built suite under Wine, then the smoke run
 #                    of the installer and the installed program on Xvfb
+# make windows-bench the benchmark table (BENCH_FILTER as for make bench),
+#                    cross-built for Windows and run under Wine
+# make arm64-test   the picture layer and unit tests cross-built for 64-bit
+#                    ARM Linux (build-arm64) and run under qemu-aarch64
 # make icon   packaging/imagebench.ico (the Windows icon) from the drawing
 # make deb    dist/imagebench_<version>_amd64.deb (build-deb, Debian's flags)
 # make deb-test  the package built, checked (lintian, desktop-file-validate,
@@ -29,7 +33,8 @@ TSAN_TESTS ?= Background|Progress|Cancel|Worker|Stall
 FUZZ_SECONDS ?= 60
 
 .PHONY: all deps deps-bench deps-check build run test bench screenshot check tsan fuzz install clean \
-        windows windows-test icon deb deb-test
+        windows windows-test icon deb deb-test \
+        arm64-test windows-bench
 
 all: build
 
@@ -112,6 +117,12 @@ deb-test:
 windows-test:
 	scripts/windows-test.sh
 
+arm64-test:
+	scripts/arm64-test.sh
+
+windows-bench:
+	BENCH_FILTER='$(BENCH_FILTER)' BENCH_FLAGS='$(BENCH_FLAGS)' scripts/windows-bench.sh
+
 icon: build/build.ninja
 	cmake --build --preset release --target icon
 
@@ -119,4 +130,4 @@ install: build
 	cmake --install build
 
 clean:
-	rm -rf build build-check build-tsan build-fuzz build-bench build-windows dist
+	rm -rf build build-check build-tsan build-fuzz build-bench build-windows build-windows-bench build-arm64 build-deb dist

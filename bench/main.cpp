@@ -7,8 +7,6 @@
 #include <QDir>
 #include <QTemporaryFile>
 
-#include <cstdlib>
-
 namespace {
 
 QtMessageHandler standardHandler = nullptr;
@@ -28,15 +26,15 @@ int main(int argc, char** argv)
     // Two offscreen screens, at display scales 1 and 2, for the view rows
     // at each scale.
     QTemporaryFile screens(QDir::tempPath() + QStringLiteral("/imagebench-bench-XXXXXX.json"));
-    if (!std::getenv("QT_QPA_PLATFORM")) {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
         const QByteArray layout =
             R"({"screens": [{"name": "scale 1", "x": 0, "y": 0, "width": 1600, "height": 1200,)"
             R"( "logicalDpi": 96, "logicalBaseDpi": 96}, {"name": "scale 2", "x": 1600, "y": 0,)"
             R"( "width": 3200, "height": 2400, "logicalDpi": 192, "logicalBaseDpi": 96}]})";
         if (screens.open() && screens.write(layout) == layout.size() && screens.flush())
-            setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + screens.fileName().toLocal8Bit()).constData(), 1);
+            qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + screens.fileName().toLocal8Bit());
         else
-            setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     standardHandler = qInstallMessageHandler(QuietHandler);
     // Rows that drive the windows need the application object; the picture

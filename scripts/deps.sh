@@ -9,6 +9,8 @@
 #                           and AppStream validators, an SVG renderer)
 #   scripts/deps.sh windows the above build set, plus the MinGW-w64 cross compiler,
 #                           Wine, NSIS, Xvfb and what fetching Qt's source needs
+#   scripts/deps.sh arm64   the above build set, plus the ARM cross compiler, qemu-user
+#                           and Google Test's sources
 set -eu
 
 packages="cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins libgl-dev libgtest-dev
@@ -20,7 +22,8 @@ case "${1:-build}" in
   deb) packages="$packages dpkg-dev file lintian desktop-file-utils appstream librsvg2-bin" ;;
   windows) packages="$packages g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 googletest
              wine64 wine nsis zip dpkg-dev xz-utils patch fonts-dejavu-core xvfb xauth x11-utils xdotool" ;;
-  *) echo "usage: $0 build|bench|check|deb|windows" >&2; exit 2 ;;
+  arm64) packages="$packages g++-aarch64-linux-gnu qemu-user googletest fonts-dejavu-core" ;;
+  *) echo "usage: $0 build|bench|check|deb|windows|arm64" >&2; exit 2 ;;
 esac
 
 missing=""

@@ -2,8 +2,13 @@
 # windows-package.sh): the repository as working folder, where the builds
 # are, the MinGW-w64 names, Qt for MinGW and a Wine prefix for unattended runs.
 #   windows_qt             Qt for MinGW, built once into the cache
-#                          (scripts/qt-windows.sh); sets qt and exports
-#                          IMAGEBENCH_QT_MINGW, which the windows preset reads
+#                          (scripts/qt-windows.sh); sets qt and prefixes and
+#                          exports IMAGEBENCH_MINGW_PREFIXES, which the windows
+#                          presets read
+#   windows_libs <name>... the static libraries cross-built into the cache
+#                          (scripts/windows-libs.sh); sets prefixes (Qt's and
+#                          theirs) and exports IMAGEBENCH_MINGW_PREFIXES, which
+#                          the windows presets search
 #   mingw_runtime          prints the folder of the MinGW runtime DLLs
 #   wine_prefix <folder>   makes (or reuses) the prefix and starts a
 #                          persistent wineserver for it; the caller stops it
@@ -22,7 +27,23 @@ version=$(sed -n 's/^project(imagebench VERSION \([0-9.]*\).*/\1/p' CMakeLists.t
 windows_qt() {
   qt=$(scripts/qt-windows.sh | tail -n 1)
   [ -f "$qt/lib/cmake/Qt6/Qt6Config.cmake" ] || { echo "windows: no Qt for MinGW in $qt" >&2; exit 1; }
-  export IMAGEBENCH_QT_MINGW="$qt"
+  prefixes="$qt"
+  export IMAGEBENCH_MINGW_PREFIXES="$prefixes"
+}
+
+windows_libs() {
+  libs=$(scripts/windows-libs.sh "$@")
+  prefixes="$qt;$(echo "$libs" | paste -sd ';' -)"
+  export IMAGEBENCH_MINGW_PREFIXES="$prefixes"
+}
+
+# Removes a build folder configured against other prefixes (a changed Qt or
+# library underneath), so that it is configured anew.
+stale_build() {   # stale_build <folder>
+  if [ -f "$1/CMakeCache.txt" ] \
+     && [ "$(sed -n 's/^CMAKE_PREFIX_PATH:[A-Z]*=//p' "$1/CMakeCache.txt")" != "$prefixes" ]; then
+    rm -rf "$1"
+  fi
 }
 
 mingw_runtime() {

@@ -1,6 +1,7 @@
 #!/bin/sh
 # make windows: imagebench for 64-bit Windows, built on Debian.
-#   1. Qt for MinGW, built once into the cache (scripts/qt-windows.sh);
+#   1. Qt for MinGW, Highway and libspng, built once into the cache
+#      (scripts/qt-windows.sh, scripts/windows-libs.sh);
 #   2. the workbench and its whole test suite, cross-built (build-windows/);
 #   3. the program with every DLL it loads (build-windows/stage/imagebench/);
 #   4. dist/imagebench-<version>-windows-x64.zip and dist/imagebench-<version>-setup.exe.
@@ -9,11 +10,11 @@
 
 scripts/deps.sh windows
 windows_qt
+# Static libraries, linked into the program: nothing more to deploy.
+windows_libs highway libspng
 
-# Rebuilt from scratch when the Qt underneath changed.
-if [ -f "$build/CMakeCache.txt" ] && ! grep -q "^CMAKE_PREFIX_PATH:[A-Z]*=$qt\$" "$build/CMakeCache.txt"; then
-  rm -rf "$build"
-fi
+# Rebuilt from scratch when the Qt or a library underneath changed.
+stale_build "$build"
 [ -f "$build/build.ninja" ] || cmake --preset windows
 cmake --build --preset windows -j "$jobs"
 

@@ -1,0 +1,31 @@
+#!/bin/sh
+# make windows-bench: the benchmark table of make bench, cross-built for
+# 64-bit Windows (the windows-bench preset, build-windows-bench/) and run
+# under Wine on Qt's offscreen platform. Google Benchmark comes from
+# scripts/windows-libs.sh; OpenCV has no MinGW build here, so its reference
+# rows are left out.
+#   BENCH_FILTER  rows by name, as for make bench
+#   BENCH_FLAGS   more Google Benchmark options
+# shellcheck source=scripts/windows-env.sh
+. "$(dirname "$0")/windows-env.sh"
+build=build-windows-bench   # binaryDir of the windows-bench preset
+
+scripts/deps.sh windows
+windows_qt
+windows_libs highway libspng benchmark
+stale_build "$build"
+[ -f "$build/build.ninja" ] || cmake --preset windows-bench
+cmake --build --preset windows-bench -j "$jobs"
+
+wine_prefix "$root/$build/wine"
+trap 'wineserver -k 2>/dev/null || true' EXIT INT TERM
+# Wine hides every variable starting with QT_ from the program and passes
+# WINEQT_* on without the prefix.
+export WINEPATH="Z:$qt/bin;Z:$(mingw_runtime);Z:/usr/$triplet/lib"
+export WINEQT_QPA_PLATFORM=offscreen
+export WINEQT_QPA_FONTDIR='Z:\usr\share\fonts\truetype\dejavu'
+export WINE_TIMEOUT=${WINE_TIMEOUT:-3600}
+set --
+[ -n "${BENCH_FILTER:-}" ] && set -- "--benchmark_filter=$BENCH_FILTER"
+# shellcheck disable=SC2086
+scripts/wine-run.sh "$build/bench/imagebench_bench.exe" "$@" ${BENCH_FLAGS:-}
