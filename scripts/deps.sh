@@ -7,7 +7,8 @@
 #                           Wine, NSIS, Xvfb and what fetching Qt's source needs
 set -eu
 
-packages="cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins libgl-dev libgtest-dev"
+packages="cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins libgl-dev libgtest-dev
+          zlib1g-dev libspng-dev libpng-dev"
 case "${1:-build}" in
   build) ;;
   bench) packages="$packages libbenchmark-dev libopencv-core-dev libopencv-imgproc-dev" ;;
