@@ -146,8 +146,7 @@ public:
     TBandQueue(const QImage& image, const TSettings& settings, TProgress* progress, int threads, int ahead)
         : image_(image), settings_(settings), progress_(progress), ahead_(ahead)
     {
-        const std::size_t rowBytes = 1 + std::size_t(image.width()) * std::size_t(FileBytesPerPixel(image));
-        const int rowsPerBand = int(std::clamp<std::size_t>(kBandBytes / rowBytes, 1, std::size_t(image.height())));
+        const int rowsPerBand = PngRowsPerBand(image);
         for (int y = 0; y < image.height(); y += rowsPerBand) {
             TBand band;
             band.firstRow = y;
@@ -262,6 +261,12 @@ private:
 };
 
 } // namespace
+
+int PngRowsPerBand(const QImage& image)
+{
+    const std::size_t rowBytes = 1 + std::size_t(image.width()) * std::size_t(FileBytesPerPixel(image));
+    return int(std::clamp<std::size_t>(kBandBytes / rowBytes, 1, std::size_t(std::max(1, image.height()))));
+}
 
 bool WritePng(QIODevice& out, const QImage& source, TProgress* progress, const TSettings* forced)
 {

@@ -23,3 +23,6 @@ struct TSettings;
 // filter, level and strategy.
 bool WritePng(QIODevice& out, const QImage& image, TProgress* progress = nullptr,
               const pngbands::TSettings* settings = nullptr);
+
+// The rows in one band of the image's file (every band but the last).
+int PngRowsPerBand(const QImage& image);
