@@ -74,7 +74,7 @@ void TForm1::Save1Click()
 {
     Application->Protect([this] {
         if (ui->Image1->Picture()->Bitmap()->Empty())
-            throw Exception(QStringLiteral("There is no picture to save."));
+            throw Exception(NoPictureToSave());
         if (ui->SavePictureDialog1->Execute())
             ui->Image1->Picture()->SaveToFile(ui->SavePictureDialog1->FileName());
     });
