@@ -8,6 +8,7 @@
 #endif
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -99,7 +100,7 @@ TPngRead ReadPng(const QString& fileName, qint64 maxBytes, TProgress* progress)
     if (qint64(width) * height * 4 > maxBytes) {
         TPngRead result;
         result.outcome = TPngRead::Failed;
-        result.reason = QStringLiteral("too large");
+        result.tooLarge = QSize(width, height);
         return result;
     }
 

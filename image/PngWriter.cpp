@@ -265,7 +265,7 @@ private:
 int PngRowsPerBand(const QImage& image)
 {
     const std::size_t rowBytes = 1 + std::size_t(image.width()) * std::size_t(FileBytesPerPixel(image));
-    return int(std::clamp<std::size_t>(kBandBytes / rowBytes, 1, std::size_t(std::max(1, image.height()))));
+    return int(std::clamp<std::size_t>(kBandBytes / rowBytes, 1, std::size_t(1) << 30));
 }
 
 bool WritePng(QIODevice& out, const QImage& source, TProgress* progress, const TSettings* forced)

@@ -4,6 +4,7 @@
 // other programs write; a cancelled save leaves the old file and nothing
 // else; pngcheck accepts our files.
 #include "image/Graphics.h"
+#include "image/PngBands.h"
 #include "image/PngReader.h"
 #include "image/PngWriter.h"
 #include "image/Progress.h"
@@ -83,11 +84,12 @@ QImage Make(Layout layout, int width, int height)
     }
 }
 
-QByteArray Written(const QImage& image, TProgress* progress = nullptr)
+QByteArray Written(const QImage& image, TProgress* progress = nullptr,
+                   const pngbands::TSettings* settings = nullptr)
 {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
-    EXPECT_TRUE(WritePng(buffer, image, progress));
+    EXPECT_TRUE(WritePng(buffer, image, progress, settings));
     return buffer.data();
 }
 
@@ -128,13 +130,25 @@ TEST(Png, EveryLayoutReadsBackExactlyAtOnePixelAndAroundBandBoundaries)
         // An odd width, so that 8-bit rows are padded in memory.
         const int width = 333;
         const int band = PngRowsPerBand(Make(layout, width, 1));
-        const QSize sizes[] = {{1, 1}, {width, band}, {width, band + 1}, {width, 2 * band + 1}};
-        for (const QSize size : sizes) {
+        // The settings picked for the picture (nullptr), and on two bands
+        // ones whose matches reach far back, across the band boundary.
+        using pngbands::TFilter;
+        const pngbands::TSettings far[] = {{TFilter::Up, 1, 0}, {TFilter::Paeth, 6, 0}};
+        const struct {
+            QSize size;
+            const pngbands::TSettings* settings;
+        } cases[] = {{{1, 1}, nullptr},
+                     {{width, band}, nullptr},
+                     {{width, band + 1}, nullptr},
+                     {{width, band + 1}, &far[0]},
+                     {{width, band + 1}, &far[1]},
+                     {{width, 2 * band + 1}, nullptr}};
+        for (const auto& [size, settings] : cases) {
             SCOPED_TRACE(std::string(NameOf(layout)) + " " + std::to_string(size.width()) + " x " +
-                         std::to_string(size.height()));
+                         std::to_string(size.height()) + (settings ? " level " + std::to_string(settings->level) : ""));
             const QImage image = TBitmap::Normalized(Make(layout, size.width(), size.height()));
             TProgress progress;
-            const QByteArray file = Written(image, &progress);
+            const QByteArray file = Written(image, &progress, settings);
             EXPECT_EQ(progress.Done(), size.height());
             EXPECT_EQ(progress.Total(), size.height());
 
