@@ -7,10 +7,14 @@
 #include <spng.h>
 #endif
 
+#include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <system_error>
+#include <thread>
 
 #ifdef IMAGEBENCH_HAVE_SPNG
 
@@ -50,6 +54,60 @@ void ToBgra(std::uint8_t* row, int width)
         std::memcpy(pixels + x, &p, 4);
     }
 }
+
+// Brings the new image's memory in (the system maps and clears each page
+// at its first write) on a second thread, ahead of the decoder, so that
+// the decoding thread only decodes. Rows are handed over through ready_:
+// this thread writes only rows at or past it, the decoder only rows below.
+class TPrefault {
+public:
+    explicit TPrefault(QImage& image) : image_(image), ready_(0)
+    {
+        try {
+            thread_ = std::thread([this] { Run(); });
+        } catch (const std::system_error&) {
+            ready_.store(image_.height(), std::memory_order_release); // the decoder faults them in itself
+        }
+    }
+    ~TPrefault()
+    {
+        stop_.store(true, std::memory_order_relaxed);
+        if (thread_.joinable())
+            thread_.join();
+    }
+    TPrefault(const TPrefault&) = delete;
+    TPrefault& operator=(const TPrefault&) = delete;
+
+    // Waits until row y is the decoder's.
+    void WaitFor(int y) const
+    {
+        while (ready_.load(std::memory_order_acquire) <= y)
+            std::this_thread::yield();
+    }
+
+private:
+    void Run()
+    {
+        constexpr qsizetype kPage = 4096;
+        const qsizetype line = image_.bytesPerLine();
+        std::uint8_t* bits = image_.bits();
+        const int step = int(std::max<qsizetype>(1, (qsizetype(1) << 20) / line)); // about 1 MiB at a time
+        for (int y = 0; y < image_.height(); y += step) {
+            const int end = std::min(image_.height(), y + step);
+            if (stop_.load(std::memory_order_relaxed))
+                break;
+            for (qsizetype at = qsizetype(y) * line; at < qsizetype(end) * line; at += kPage)
+                bits[at] = 0;
+            ready_.store(end, std::memory_order_release);
+        }
+        ready_.store(image_.height(), std::memory_order_release);
+    }
+
+    QImage& image_;
+    std::atomic<int> ready_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
 
 TPngRead Failed(int error)
 {
@@ -145,9 +203,13 @@ TPngRead ReadPng(const QString& fileName, qint64 maxBytes, TProgress* progress)
         return Failed(error);
     if (progress)
         progress->SetTotal(height);
+    std::uint8_t* const bits = image.bits(); // detached once, here, before the other thread starts
+    const qsizetype line = image.bytesPerLine();
+    TPrefault prefault(image);
     for (int y = 0; y < height; ++y) {
         CheckCancel(progress);
-        std::uint8_t* row = image.scanLine(y);
+        prefault.WaitFor(y);
+        std::uint8_t* row = bits + qsizetype(y) * line;
         const int error = spng_decode_row(context, row, rowBytes);
         if (error != 0 && !(error == SPNG_EOI && y == height - 1))
             return Failed(error);
