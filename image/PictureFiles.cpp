@@ -184,10 +184,8 @@ void WritePictureFile(const QImage& image, const QString& fileName, TProgress* p
             file.cancelWriting();
             throw;
         }
-        if (!written) {
-            const QString reason = file.error() != QFileDevice::NoError
-                                       ? WriteFailure(file)
-                                       : QStringLiteral("the png writer could not write the picture.");
+        if (!written) { // the file refused a write
+            const QString reason = WriteFailure(file);
             file.cancelWriting();
             throw fail(reason);
         }

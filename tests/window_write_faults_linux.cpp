@@ -137,6 +137,9 @@ TEST_F(WriteFaults, ADiskThatFillsDuringAParallelPngSaveLeavesTheOldFile)
     ASSERT_GE(Bitmap()->Height(), 3 * PngRowsPerBand(Bitmap()->Image()));
     picture = Bytes(*Bitmap());
     ExpectRefused(disk.FilePath("old.png"));
+    ASSERT_FALSE(messages.isEmpty());
+    EXPECT_TRUE(messages.front().contains(QStringLiteral("disk")) || messages.front().contains(QStringLiteral("space")))
+        << messages.front().toStdString();
     EXPECT_EQ(disk.Files(), QStringList{QStringLiteral("old.png")});
 }
 
