@@ -264,12 +264,19 @@ TSettings PickSettings(const QImage& image)
         if (cost[f] < cost[best])
             best = f;
     settings.filter = filters[best];
-    // Flat stretches: most filtered bytes are zero. Deflate's longer match
-    // search pays there (long repeats of text and lines), and is fast
-    // because the matches are long.
+    // Flat stretches: most filtered bytes are zero. Deflate's match search
+    // pays there (long repeats of text and lines), and is fast because the
+    // matches are long.
     if (zeros[best] * 2 > bytes) {
-        settings.level = 4;
+        // Screens and drawings: no filter often does best, as deflate then
+        // matches whole runs of repeated pixels and glyphs; a block of rows
+        // compressed both ways decides.
+        settings.level = 3;
         settings.strategy = Z_DEFAULT_STRATEGY;
+        TSettings unfiltered = settings;
+        unfiltered.filter = TFilter::None;
+        if (BlockBytes(image, unfiltered, Z_DEFAULT_STRATEGY) <= BlockBytes(image, settings, Z_DEFAULT_STRATEGY))
+            return unfiltered;
         return settings;
     }
     // Elsewhere the fast level, with or without its match search: noise

@@ -78,10 +78,11 @@ bool CompressBand(const QImage& image, const TSettings& settings, TBand& band, c
 std::uint32_t CombineAdler(std::uint32_t a, std::uint32_t b, std::size_t bBytes);
 
 // A filter, level and strategy for the picture, from a sample of its rows:
-// the filter whose output has the smallest sum of magnitudes; a stronger
-// level where the sample shows long flat stretches (screens, drawings),
-// the fast level on pictures with noise (photographs), where a stronger
-// one costs much and saves little.
+// the filter whose output has the smallest sum of magnitudes (or none, on
+// flat pictures where that compresses better); a middle level where the
+// sample shows long flat stretches (screens, drawings), the fast level on
+// pictures with noise (photographs), where a stronger one costs much and
+// saves little.
 TSettings PickSettings(const QImage& image);
 
 } // namespace pngbands
