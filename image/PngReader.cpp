@@ -61,12 +61,12 @@ void ToBgra(std::uint8_t* row, int width)
 // this thread writes only rows at or past it, the decoder only rows below.
 class TPrefault {
 public:
-    explicit TPrefault(QImage& image) : image_(image), ready_(0)
+    TPrefault(std::uint8_t* bits, qsizetype line, int height) : bits_(bits), line_(line), height_(height)
     {
         try {
             thread_ = std::thread([this] { Run(); });
         } catch (const std::system_error&) {
-            ready_.store(image_.height(), std::memory_order_release); // the decoder faults them in itself
+            ready_.store(height_, std::memory_order_release); // the decoder faults them in itself
         }
     }
     ~TPrefault()
@@ -89,22 +89,24 @@ private:
     void Run()
     {
         constexpr qsizetype kPage = 4096;
-        const qsizetype line = image_.bytesPerLine();
-        std::uint8_t* bits = image_.bits();
-        const int step = int(std::max<qsizetype>(1, (qsizetype(1) << 20) / line)); // about 1 MiB at a time
-        for (int y = 0; y < image_.height(); y += step) {
-            const int end = std::min(image_.height(), y + step);
+        const int step = int(std::max<qsizetype>(1, (qsizetype(1) << 20) / line_)); // about 1 MiB at a time
+        for (int y = 0; y < height_; y += step) {
+            const int end = std::min(height_, y + step);
             if (stop_.load(std::memory_order_relaxed))
                 break;
-            for (qsizetype at = qsizetype(y) * line; at < qsizetype(end) * line; at += kPage)
-                bits[at] = 0;
+            for (qsizetype at = qsizetype(y) * line_; at < qsizetype(end) * line_; at += kPage)
+                bits_[at] = 0;
             ready_.store(end, std::memory_order_release);
         }
-        ready_.store(image_.height(), std::memory_order_release);
+        ready_.store(height_, std::memory_order_release);
     }
 
-    QImage& image_;
-    std::atomic<int> ready_;
+    // The image's memory, taken once by the decoding thread: the other
+    // thread never calls the image's own functions.
+    std::uint8_t* const bits_;
+    const qsizetype line_;
+    const int height_;
+    std::atomic<int> ready_{0};
     std::atomic<bool> stop_{false};
     std::thread thread_;
 };
@@ -205,7 +207,7 @@ TPngRead ReadPng(const QString& fileName, qint64 maxBytes, TProgress* progress)
         progress->SetTotal(height);
     std::uint8_t* const bits = image.bits(); // detached once, here, before the other thread starts
     const qsizetype line = image.bytesPerLine();
-    TPrefault prefault(image);
+    TPrefault prefault(bits, line, height);
     for (int y = 0; y < height; ++y) {
         CheckCancel(progress);
         prefault.WaitFor(y);
