@@ -162,6 +162,9 @@ public:
         } catch (const std::system_error&) {
             // Fewer threads than asked for; the writing thread works too
             // when there are none.
+        } catch (...) {
+            Join(); // the destructor does not run for a constructor that throws
+            throw;
         }
     }
     ~TBandQueue() { Join(); }
