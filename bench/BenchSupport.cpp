@@ -108,11 +108,14 @@ std::string Key(std::size_t row, const char* variant) { return RowKey(Rows()[row
 
 void RegisterRow(std::size_t index, const Row& row)
 {
-    const auto add = [](const std::string& name, const std::function<void(benchmark::State&)>& body) {
-        benchmark::RegisterBenchmark(name.c_str(), body)
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime()
-            ->Repetitions(kRepetitions);
+    const bool manual = row.manualTime;
+    const auto add = [manual](const std::string& name, const std::function<void(benchmark::State&)>& body) {
+        auto* benchmark = benchmark::RegisterBenchmark(name.c_str(), body);
+        benchmark->Unit(benchmark::kMillisecond)->Repetitions(kRepetitions);
+        if (manual)
+            benchmark->UseManualTime()->Iterations(1);
+        else
+            benchmark->UseRealTime();
     };
     add(Key(index, "ours"), row.ours);
     if (row.reference)

@@ -55,6 +55,10 @@ struct Row {
     // A target in milliseconds per command, for rows whose limit is a
     // frame or a reaction time rather than the memory's speed; 0: none.
     double maxMilliseconds = 0;
+    // ours and reference report a quantity other than time, each iteration
+    // through state.SetIterationTime(quantity / 1e6): the ms column then
+    // holds the quantity in millions (file sizes in MB), × ref its ratio.
+    bool manualTime = false;
     // A line printed under the table (say, a quality figure); called after
     // the timings.
     std::function<std::string()> note;

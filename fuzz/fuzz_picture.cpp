@@ -1,5 +1,6 @@
 // Fuzzes the road a picture file takes: bytes on disk, TPicture::LoadFromFile
-// (Qt's reader, the size limit, the normalisation into the three layouts),
+// (our PNG reader or Qt's, the size limit, the normalisation into the three
+// layouts),
 // then every command on the loaded bitmap: pixel reads inside and outside,
 // complement twice, mirror twice, edge detection, capture and the Haar step.
 // The input's first byte picks the file's extension; the rest is the file.

@@ -1,8 +1,11 @@
 // Writes the picture fuzzer's seed corpus into the folder named on the command
 // line: small valid pictures of every layout in every kind Qt writes, plus
-// hand-made GIF and TGA files (kinds Qt reads but does not write), each
+// PNG files of our own writer, hand-made GIF and TGA files (kinds Qt reads
+// but does not write), each
 // prefixed by the byte that picks its extension.
 #include "FuzzKinds.h"
+#include "image/Bitmap.h"
+#include "image/PngWriter.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -66,6 +69,16 @@ int main(int argc, char** argv)
                 Put(folder, kind, QStringLiteral("seed%1").arg(n), buffer.data());
             ++n;
         }
+    }
+    // The same pictures as our own PNG writer makes them (in the bitmap
+    // layouts), which our PNG reader then reads.
+    int n = 0;
+    for (const QImage& picture : pictures) {
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        if (WritePng(buffer, TBitmap::Normalized(picture)))
+            Put(folder, 0, QStringLiteral("ours%1").arg(n), buffer.data());
+        ++n;
     }
     for (std::size_t kind = 0; kind < fuzzkinds::kCount; ++kind) {
         const QByteArray format = fuzzkinds::kExtensions[kind];

@@ -1,4 +1,7 @@
 #include "PictureFiles.h"
+#include "PngReader.h"
+#include "PngWriter.h"
+#include "Progress.h"
 
 #include <QDir>
 #include <QFile>
@@ -6,6 +9,9 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QSaveFile>
+
+#include <exception>
+#include <new>
 
 namespace {
 
@@ -78,7 +84,7 @@ TPicture::TPicture()
 
 QString NoPictureToSave() { return QStringLiteral("There is no picture to save."); }
 
-QImage ReadPictureFile(const QString& fileName)
+QImage ReadPictureFile(const QString& fileName, TProgress* progress)
 {
     const auto fail = [&](const QString& reason) {
         return Exception(QStringLiteral("Cannot open \"%1\": %2").arg(Shown(fileName), reason));
@@ -103,6 +109,26 @@ QImage ReadPictureFile(const QString& fileName)
                        .arg(declared.width())
                        .arg(declared.height()));
 
+    if (reader.format() == "png") {
+        TPngRead png;
+        try {
+            png = ReadPng(fileName, TPicture::kMaxDecodedBytes, progress);
+        } catch (const std::bad_alloc&) {
+            throw fail(QStringLiteral("there is not enough memory for a picture of %1 × %2 pixels.")
+                           .arg(declared.width())
+                           .arg(declared.height()));
+        }
+        if (png.outcome == TPngRead::Read)
+            return png.image;
+        if (png.outcome == TPngRead::Failed && png.tooLarge.isValid())
+            throw fail(QStringLiteral("the picture is too large (%1 × %2 pixels; at most 1 GiB decoded).")
+                           .arg(png.tooLarge.width())
+                           .arg(png.tooLarge.height()));
+        if (png.outcome == TPngRead::Failed)
+            throw fail(Because(QStringLiteral("the file is damaged or is not a picture this program can read"),
+                               png.reason));
+        // Kinds of PNG our reader leaves alone: Qt's reader below.
+    }
     QImage image;
     if (!reader.read(&image) || image.isNull())
         throw fail(Because(QStringLiteral("the file is damaged or is not a picture this program can read"),
@@ -110,9 +136,9 @@ QImage ReadPictureFile(const QString& fileName)
     return image;
 }
 
-void TPicture::LoadFromFile(const QString& fileName)
+void TPicture::LoadFromFile(const QString& fileName, TProgress* progress)
 {
-    QImage image = ReadPictureFile(fileName);
+    QImage image = ReadPictureFile(fileName, progress);
     const int width = image.width();
     const int height = image.height();
     const QImage normalized = TBitmap::Normalized(std::move(image));
@@ -125,14 +151,14 @@ void TPicture::LoadFromFile(const QString& fileName)
     bitmap_.SetImage(normalized);
 }
 
-void TPicture::SaveToFile(const QString& fileName) const
+void TPicture::SaveToFile(const QString& fileName, TProgress* progress) const
 {
     if (bitmap_.Empty())
         throw Exception(NoPictureToSave());
-    WritePictureFile(bitmap_.Image(), fileName);
+    WritePictureFile(bitmap_.Image(), fileName, progress);
 }
 
-void WritePictureFile(const QImage& image, const QString& fileName)
+void WritePictureFile(const QImage& image, const QString& fileName, TProgress* progress)
 {
     const auto fail = [&](const QString& reason) {
         return Exception(QStringLiteral("Cannot save \"%1\": %2").arg(Shown(fileName), reason));
@@ -152,6 +178,29 @@ void WritePictureFile(const QImage& image, const QString& fileName)
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
         throw fail(Because(QStringLiteral("the file cannot be written"), Native(file.errorString(), fileName)));
+    if (kind == "png") {
+        bool written = false;
+        try {
+            written = WritePng(file, image, progress);
+        } catch (const std::bad_alloc&) {
+            file.cancelWriting();
+            throw fail(QStringLiteral("there is not enough memory to write the picture."));
+        } catch (const std::exception& error) {
+            file.cancelWriting();
+            throw fail(Because(QStringLiteral("the PNG writer failed"), QString::fromLocal8Bit(error.what())));
+        } catch (...) { // cancelled: the temporary file goes, the target stays
+            file.cancelWriting();
+            throw;
+        }
+        if (!written) { // the file refused a write
+            const QString reason = WriteFailure(file);
+            file.cancelWriting();
+            throw fail(reason);
+        }
+        if (!file.commit())
+            throw fail(WriteFailure(file));
+        return;
+    }
     QImageWriter writer(&file, kind);
     if (!writer.write(image)) {
         // A write the disk refused (full, over a size limit) reaches the

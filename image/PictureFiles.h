@@ -8,6 +8,8 @@
 
 #include <functional>
 
+class TProgress;
+
 // The message of a save asked for while there is no picture.
 QString NoPictureToSave();
 
@@ -15,13 +17,17 @@ QString NoPictureToSave();
 // as it is (not yet brought into a bitmap layout). Throws Exception naming the
 // file and the reason: a folder, a device name, a file that cannot be read,
 // a picture declared larger than TPicture::kMaxDecodedBytes, a damaged file.
-QImage ReadPictureFile(const QString& fileName);
+// PNG files of the common kinds are read by our own reader, reporting rows to
+// progress (which may be null); throws TCancelled once it was cancelled.
+QImage ReadPictureFile(const QString& fileName, TProgress* progress = nullptr);
 
 // The one place an image is written to a file: in the kind the extension
 // names, through a temporary file that replaces the target only once it is
 // complete. Throws Exception naming the file and the reason; an existing file
-// is then left untouched.
-void WritePictureFile(const QImage& image, const QString& fileName);
+// is then left untouched. PNG files are written by our own writer, reporting
+// rows to progress (which may be null); once it was cancelled, throws
+// TCancelled with the target as it was and no temporary file left.
+void WritePictureFile(const QImage& image, const QString& fileName, TProgress* progress = nullptr);
 
 // Holds the one bitmap a picture shows, loads it from and saves it to files.
 class TPicture {
@@ -36,10 +42,10 @@ public:
     // Reads the file (ReadPictureFile) and replaces the picture only when that
     // succeeded; otherwise throws Exception naming the file and the reason,
     // and the picture stays as it was.
-    void LoadFromFile(const QString& fileName);
+    void LoadFromFile(const QString& fileName, TProgress* progress = nullptr);
     // Writes the picture (WritePictureFile); throws Exception with
     // NoPictureToSave() when the bitmap is empty.
-    void SaveToFile(const QString& fileName) const;
+    void SaveToFile(const QString& fileName, TProgress* progress = nullptr) const;
 
     // Called whenever the picture's image was replaced or converted.
     std::function<void()> OnChange;

@@ -11,6 +11,8 @@
 #include "support/TestPictures.h"
 #include "support/WriteFaults.h"
 
+#include "image/PngWriter.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -122,6 +124,26 @@ TEST_F(WriteFaults, AFullDiskIsRefusedAndLeavesNoPartialFile)
     files.removeAll(QStringLiteral("filler"));
     for (const QString& file : files)
         EXPECT_TRUE(file.startsWith(QLatin1String("old."))) << "left behind: " << file.toStdString();
+}
+
+// A PNG large enough for several bands compressed at the same time, on a disk
+// that fills after the first: the writer stops, the temporary file goes.
+TEST_F(WriteFaults, ADiskThatFillsDuringAParallelPngSaveLeavesTheOldFile)
+{
+    SmallDisk disk(dir.filePath(QStringLiteral("fills")), "size=1m");
+    if (!disk.Mounted())
+        GTEST_SKIP() << disk.Why().toStdString();
+    ASSERT_TRUE(WriteFile(disk.FilePath("old.png"), kOld));
+    // Noise, which deflate cannot shrink: some 6 MB in four bands.
+    OpenPicture(RandomColour(1200, 1800, 5, false));
+    ASSERT_TRUE(messages.isEmpty());
+    ASSERT_GE(Bitmap()->Height(), 3 * PngRowsPerBand(Bitmap()->Image()));
+    picture = Bytes(*Bitmap());
+    ExpectRefused(disk.FilePath("old.png"));
+    ASSERT_FALSE(messages.isEmpty());
+    EXPECT_TRUE(messages.front().contains(QStringLiteral("disk")) || messages.front().contains(QStringLiteral("space")))
+        << messages.front().toStdString();
+    EXPECT_EQ(disk.Files(), QStringList{QStringLiteral("old.png")});
 }
 
 TEST_F(WriteFaults, AFileSizeLimitIsRefusedLikeAFullDisk)

@@ -1,0 +1,292 @@
+// PNG files: what our writer makes reads back pixel for pixel through Qt's
+// reader, libpng and our own reader, for every layout at one pixel and
+// around the band boundaries; our reader gives what Qt's gives on the files
+// other programs write; a cancelled save leaves the old file and nothing
+// else; pngcheck accepts our files.
+#include "image/Graphics.h"
+#include "image/PngBands.h"
+#include "image/PngReader.h"
+#include "image/PngWriter.h"
+#include "image/Progress.h"
+#include "support/TestPictures.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#ifdef IMAGEBENCH_TEST_LIBPNG
+#include <png.h>
+#endif
+
+#include <cstdint>
+#include <thread>
+
+using namespace testpictures;
+
+namespace {
+
+enum class Layout { Grey, Palette, PaletteAlpha, Colour, ColourAlpha };
+
+const char* NameOf(Layout layout)
+{
+    switch (layout) {
+    case Layout::Grey:
+        return "grey";
+    case Layout::Palette:
+        return "palette";
+    case Layout::PaletteAlpha:
+        return "palette with see-through entries";
+    case Layout::Colour:
+        return "colour";
+    default:
+        return "colour with alpha";
+    }
+}
+
+// Repeating patterns with noise in between: deflate finds matches, many of
+// them reaching back across band boundaries into the priming window.
+int Value(int x, int y, std::uint32_t salt)
+{
+    std::uint32_t h = std::uint32_t(x) * 0x9E3779B1u ^ std::uint32_t(y) * 0x85EBCA77u ^ salt;
+    h ^= h >> 15;
+    h *= 0x2C1B3C6Du;
+    h ^= h >> 12;
+    return (h % 5 == 0) ? int(h >> 24) : ((x / 3) ^ (y % 29)) & 0xFF;
+}
+
+QImage Make(Layout layout, int width, int height)
+{
+    switch (layout) {
+    case Layout::Grey:
+        return Grey(width, height, [](int x, int y) { return Value(x, y, 1); });
+    case Layout::Palette:
+    case Layout::PaletteAlpha: {
+        QList<QRgb> palette;
+        for (int i = 0; i < 256; ++i)
+            palette << qRgba(Value(i, 0, 7), Value(i, 1, 7), Value(i, 2, 7),
+                             layout == Layout::Palette ? 255 : (i % 3 == 0 ? 0 : i % 3 == 1 ? 128 : 255));
+        return testpictures::Palette(width, height, palette, [](int x, int y) { return Value(x, y, 2); });
+    }
+    default:
+        return Colour(
+            width, height,
+            [layout](int x, int y) {
+                const int a = layout == Layout::ColourAlpha ? Value(x, y, 6) : 255;
+                return qRgba(Value(x, y, 3), Value(x, y, 4), Value(x, y, 5), a);
+            },
+            layout == Layout::ColourAlpha);
+    }
+}
+
+QByteArray Written(const QImage& image, TProgress* progress = nullptr,
+                   const pngbands::TSettings* settings = nullptr)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    EXPECT_TRUE(WritePng(buffer, image, progress, settings));
+    return buffer.data();
+}
+
+#ifdef IMAGEBENCH_TEST_LIBPNG
+// libpng's reading of the file as R, G, B, A bytes; empty when it refuses.
+QByteArray LibpngRgba(const QByteArray& file, int& width, int& height)
+{
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&png, file.constData(), size_t(file.size())))
+        return {};
+    png.format = PNG_FORMAT_RGBA;
+    QByteArray out(qsizetype(PNG_IMAGE_SIZE(png)), '\0');
+    if (!png_image_finish_read(&png, nullptr, out.data(), 0, nullptr))
+        return {};
+    width = int(png.width);
+    height = int(png.height);
+    return out;
+}
+#endif
+
+// The picture's colours as R, G, B, A bytes, independent of its layout.
+QByteArray Rgba(const QImage& image)
+{
+    const QImage rgba = image.convertToFormat(QImage::Format_RGBA8888);
+    QByteArray out;
+    for (int y = 0; y < rgba.height(); ++y)
+        out.append(reinterpret_cast<const char*>(rgba.constScanLine(y)), qsizetype(rgba.width()) * 4);
+    return out;
+}
+
+TEST(Png, EveryLayoutReadsBackExactlyAtOnePixelAndAroundBandBoundaries)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    for (Layout layout :
+         {Layout::Grey, Layout::Palette, Layout::PaletteAlpha, Layout::Colour, Layout::ColourAlpha}) {
+        // An odd width, so that 8-bit rows are padded in memory.
+        const int width = 333;
+        const int band = PngRowsPerBand(Make(layout, width, 1));
+        // The settings picked for the picture (nullptr), and on two bands
+        // ones whose matches reach far back, across the band boundary.
+        using pngbands::TFilter;
+        const pngbands::TSettings far[] = {{TFilter::Up, 1, 0}, {TFilter::Paeth, 6, 0}};
+        const struct {
+            QSize size;
+            const pngbands::TSettings* settings;
+        } cases[] = {{{1, 1}, nullptr},
+                     {{width, band}, nullptr},
+                     {{width, band + 1}, nullptr},
+                     {{width, band + 1}, &far[0]},
+                     {{width, band + 1}, &far[1]},
+                     {{width, 2 * band + 1}, nullptr}};
+        for (const auto& [size, settings] : cases) {
+            SCOPED_TRACE(std::string(NameOf(layout)) + " " + std::to_string(size.width()) + " x " +
+                         std::to_string(size.height()) + (settings ? " level " + std::to_string(settings->level) : ""));
+            const QImage image = TBitmap::Normalized(Make(layout, size.width(), size.height()));
+            TProgress progress;
+            const QByteArray file = Written(image, &progress, settings);
+            EXPECT_EQ(progress.Done(), size.height());
+            EXPECT_EQ(progress.Total(), size.height());
+
+            QBuffer buffer;
+            buffer.setData(file);
+            QImage byQt;
+            ASSERT_TRUE(QImageReader(&buffer, "png").read(&byQt));
+            EXPECT_EQ(Rgba(byQt), Rgba(image)) << "Qt's reader";
+
+#ifdef IMAGEBENCH_TEST_LIBPNG
+            int w = 0, h = 0;
+            const QByteArray byLibpng = LibpngRgba(file, w, h);
+            EXPECT_EQ(QSize(w, h), size);
+            EXPECT_EQ(byLibpng, Rgba(image)) << "libpng";
+#endif
+
+            // Our reader, through the picture: the same layout, bytes and
+            // palette as the picture saved.
+            const QString path = dir.filePath(QStringLiteral("round.png"));
+            ASSERT_TRUE(WriteFile(path, file));
+            TPicture picture;
+            picture.LoadFromFile(path);
+            EXPECT_EQ(picture.Bitmap()->Image().format(), image.format());
+            EXPECT_EQ(picture.Bitmap()->Image(), image);
+            EXPECT_EQ(picture.Bitmap()->Image().colorTable(), image.colorTable());
+        }
+    }
+}
+
+#ifdef IMAGEBENCH_TEST_LIBPNG
+// A grey picture with alpha, which Qt cannot write.
+QByteArray GreyAlphaFile(int width, int height)
+{
+    QByteArray pixels(qsizetype(width) * height * 2, '\0');
+    for (int i = 0; i < pixels.size(); ++i)
+        pixels[i] = char(Value(i % (width * 2), i / (width * 2), 9));
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    png.width = png_uint_32(width);
+    png.height = png_uint_32(height);
+    png.format = PNG_FORMAT_GA;
+    png_alloc_size_t size = 0;
+    png_image_write_to_memory(&png, nullptr, &size, 0, pixels.constData(), 0, nullptr);
+    QByteArray file(qsizetype(size), '\0');
+    if (!png_image_write_to_memory(&png, file.data(), &size, 0, pixels.constData(), 0, nullptr))
+        return {};
+    file.resize(qsizetype(size));
+    return file;
+}
+#endif
+
+TEST(Png, OurReaderGivesWhatQtsReaderGivesOnFilesOthersWrite)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    struct Case {
+        const char* what;
+        QImage image;         // written by Qt's writer, unless file is set
+        QByteArray file;
+        bool ours;            // read by our reader rather than Qt's
+    };
+    const QImage colour = Make(Layout::ColourAlpha, 71, 45);
+    QList<Case> cases = {
+        {"8-bit grey", Make(Layout::Grey, 70, 41).convertToFormat(QImage::Format_Grayscale8), {}, true},
+        {"8-bit palette", Make(Layout::Palette, 64, 33), {}, true},
+        {"8-bit palette, see-through", Make(Layout::PaletteAlpha, 65, 31), {}, true},
+        {"16-colour palette", Make(Layout::Palette, 40, 20).convertToFormat(QImage::Format_Indexed8,
+                                                                            Make(Layout::Palette, 1, 1).colorTable().mid(0, 16)),
+         {}, true},
+        {"8-bit RGB", Make(Layout::Colour, 67, 39), {}, true},
+        {"8-bit RGBA", colour, {}, true},
+        {"16-bit RGBA", colour.convertToFormat(QImage::Format_RGBA64), {}, false},
+        {"16-bit grey", colour.convertToFormat(QImage::Format_Grayscale16), {}, false},
+        {"1-bit", colour.convertToFormat(QImage::Format_Mono), {}, false},
+    };
+#ifdef IMAGEBENCH_TEST_LIBPNG
+    cases.append({"8-bit grey with alpha", {}, GreyAlphaFile(37, 23), false});
+#endif
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString path = dir.filePath(QStringLiteral("other.png"));
+        if (c.file.isEmpty())
+            ASSERT_TRUE(QImageWriter(path, "png").write(c.image));
+        else
+            ASSERT_TRUE(WriteFile(path, c.file));
+        EXPECT_EQ(ReadPng(path, TPicture::kMaxDecodedBytes).outcome == TPngRead::Read, c.ours && OwnPngReader());
+        QImage byQt;
+        ASSERT_TRUE(QImageReader(path).read(&byQt));
+        const QImage expected = TBitmap::Normalized(byQt);
+        TPicture picture;
+        picture.LoadFromFile(path);
+        EXPECT_EQ(picture.Bitmap()->Image().format(), expected.format());
+        EXPECT_EQ(picture.Bitmap()->Image(), expected);
+        EXPECT_EQ(picture.Bitmap()->Image().colorTable(), expected.colorTable());
+    }
+}
+
+TEST(Png, ACancelledSaveLeavesTheOldFileAndNoOther)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("old.png"));
+    const QByteArray old = "the file that was here before\n";
+    ASSERT_TRUE(WriteFile(path, old));
+    // Noise, in many bands: seconds of work, cancelled after the first row.
+    TPicture picture;
+    picture.Bitmap()->SetImage(RandomColour(2000, 2000, 3, true));
+    TProgress progress;
+    std::thread canceller([&progress] {
+        while (progress.Done() == 0)
+            std::this_thread::yield();
+        progress.Cancel();
+    });
+    EXPECT_THROW(picture.SaveToFile(path, &progress), TCancelled);
+    canceller.join();
+    EXPECT_LT(progress.Done(), 2000);
+    EXPECT_EQ(FileBytes(path), old);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("old.png")});
+}
+
+TEST(Png, PngcheckAcceptsEveryLayout)
+{
+    const QString pngcheck = QStandardPaths::findExecutable(QStringLiteral("pngcheck"));
+    if (pngcheck.isEmpty())
+        GTEST_SKIP() << "pngcheck is not installed";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    for (Layout layout :
+         {Layout::Grey, Layout::Palette, Layout::PaletteAlpha, Layout::Colour, Layout::ColourAlpha}) {
+        SCOPED_TRACE(NameOf(layout));
+        const QImage image = TBitmap::Normalized(Make(layout, 300, 2 * PngRowsPerBand(Make(layout, 300, 1)) + 7));
+        const QString path = dir.filePath(QStringLiteral("checked.png"));
+        ASSERT_TRUE(WriteFile(path, Written(image)));
+        QProcess check;
+        check.start(pngcheck, {QStringLiteral("-q"), path});
+        ASSERT_TRUE(check.waitForFinished(60000));
+        EXPECT_EQ(check.exitCode(), 0) << check.readAllStandardOutput().toStdString();
+    }
+}
+
+} // namespace
