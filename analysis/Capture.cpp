@@ -1,13 +1,14 @@
 #include "Analysis.h"
 
-#include "image/Graphics.h"
+#include "image/Bitmap.h"
 #include "image/Kernels.h"
+#include "image/Operations.h"
 
 #include <algorithm>
 
 void CaptureBitmap(TBitmap& bitmap)
 {
-    bitmap.SetPixelFormat(pf8bit);
+    ConvertTo8bit(bitmap);
     // Only the top-left MatrixSize x MatrixSize pixels fit the matrix.
     const int width = std::min(bitmap.Width(), MatrixSize);
     const int height = std::min(bitmap.Height(), MatrixSize);

@@ -89,7 +89,7 @@ void TForm1::Save1Click()
     Application->Protect([this] {
         const TBitmap* bitmap = ui->Image1->Picture()->Bitmap();
         if (bitmap->Empty())
-            throw Exception(QStringLiteral("There is no picture to save."));
+            throw Exception(NoPictureToSave());
         if (!ui->SavePictureDialog1->Execute())
             return;
         const QString fileName = ui->SavePictureDialog1->FileName();
@@ -175,7 +175,7 @@ void TForm1::Thresholding1Click()
         // capture of the converted picture's corner is quick.
         TBitmap* bitmap = ui->Image1->Picture()->Bitmap();
         if (ChangeInBackground(this, QStringLiteral("Thresholding\u2026"), *bitmap,
-                               [](TBitmap& copy, TProgress&) { copy.SetPixelFormat(pf8bit); }))
+                               [](TBitmap& copy, TProgress&) { ConvertTo8bit(copy); }))
             CaptureBitmap(*bitmap);
     });
 }

@@ -148,7 +148,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const int w = bitmap.Width();
     const int h = bitmap.Height();
-    bitmap.SetPixelFormat(pf8bit);
+    ConvertTo8bit(bitmap);
     if (bitmap.Width() != w || bitmap.Height() != h)
         Broken("conversion to 8 bits keeps the picture's size");
     if (bitmap.BytesPerPixel() != 1 || bitmap.Image().colorCount() != 256)

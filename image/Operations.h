@@ -24,6 +24,13 @@ bool IsPalettePicture(const TBitmap& bitmap);
 // stay, so doing it twice restores the palette bit for bit.
 void ComplementPalette(TBitmap& bitmap);
 
+// An 8-bit copy of the picture in place of it: an 8-bit bitmap stays as it
+// is; an all-grey picture gets the grey ramp (byte = grey level); any other
+// picture gets a palette chosen for its colours (QuantizedTo8bit). Throws
+// Exception when the copy does not fit in memory; the bitmap then stays as
+// it was.
+void ConvertTo8bit(TBitmap& bitmap);
+
 // Column x becomes column Width - 1 - x, rows in place, through a temporary
 // bitmap assigned back (so bitmap's change notification fires).
 void MirrorHorizontally(TBitmap& bitmap);

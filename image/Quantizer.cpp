@@ -1,4 +1,5 @@
 #include "Quantizer.h"
+#include "Bitmap.h"
 #include "Reuse.h"
 
 #include <QList>
@@ -38,37 +39,19 @@ public:
     // Adds rgb (alpha bits ignored); false once a 257th colour appears.
     bool Add(std::uint32_t rgb)
     {
-        rgb &= 0xFFFFFFu;
-        std::uint32_t slot = Slot(rgb);
-        while (used_[slot]) {
-            if (key_[slot] == rgb)
-                return true;
-            slot = (slot + 1) & (kSlots - 1);
-        }
+        if (index_.Find(rgb) >= 0)
+            return true;
         if (colours_.size() == 256)
             return false;
-        used_[slot] = true;
-        key_[slot] = rgb;
-        index_[slot] = std::uint8_t(colours_.size());
+        index_.Insert(rgb, int(colours_.size()));
         colours_.append(0xFF000000u | rgb);
         return true;
     }
-    std::uint8_t IndexOf(std::uint32_t rgb) const
-    {
-        rgb &= 0xFFFFFFu;
-        std::uint32_t slot = Slot(rgb);
-        while (key_[slot] != rgb)
-            slot = (slot + 1) & (kSlots - 1);
-        return index_[slot];
-    }
+    std::uint8_t IndexOf(std::uint32_t rgb) const { return std::uint8_t(index_.Find(rgb)); }
     const QList<QRgb>& Colours() const { return colours_; }
 
 private:
-    static constexpr std::uint32_t kSlots = 1024;
-    static std::uint32_t Slot(std::uint32_t rgb) { return (rgb * 2654435761u) >> 22; }
-    bool used_[kSlots] = {};
-    std::uint32_t key_[kSlots] = {};
-    std::uint8_t index_[kSlots] = {};
+    TColourIndex index_;
     QList<QRgb> colours_;
 };
 

@@ -109,13 +109,13 @@ TEST(PixelFormat, EightBitBitmapsStayAsTheyAre)
     EXPECT_EQ(notified, 0);
 }
 
-TEST(PixelFormat, ColourPicturesAreQuantizedAtTheirSize)
+TEST(ConvertTo8bit, ColourPicturesAreQuantizedAtTheirSize)
 {
     TBitmap bitmap;
     bitmap.SetImage(Colour(31, 17, [](int x, int y) { return qRgb(x * 8, y * 15, 128); }));
     int notified = 0;
     bitmap.OnChange = [&] { ++notified; };
-    bitmap.SetPixelFormat(pf8bit);
+    ConvertTo8bit(bitmap);
     EXPECT_EQ(notified, 1);
     ASSERT_EQ(bitmap.PixelFormat(), pf8bit);
     EXPECT_EQ(bitmap.Width(), 31);
@@ -124,12 +124,12 @@ TEST(PixelFormat, ColourPicturesAreQuantizedAtTheirSize)
     // Few enough colours to be kept exactly.
     TBitmap few;
     few.SetImage(Colour(3, 1, [](int x, int) { return x == 0 ? qRgb(200, 10, 10) : qRgb(10, 200, 30); }));
-    few.SetPixelFormat(pf8bit);
+    ConvertTo8bit(few);
     EXPECT_EQ(few.Canvas()->Pixels(0, 0), RGB(200, 10, 10));
     EXPECT_EQ(few.Canvas()->Pixels(2, 0), RGB(10, 200, 30));
 }
 
-TEST(PixelFormat, OneColourPixelInTheLastRowMakesItAColourPicture)
+TEST(ConvertTo8bit, OneColourPixelInTheLastRowMakesItAColourPicture)
 {
     // Grey everywhere but the very last pixel: the conversion must give up
     // the grey ramp there and keep every colour (few enough to be exact).
@@ -138,7 +138,7 @@ TEST(PixelFormat, OneColourPixelInTheLastRowMakesItAColourPicture)
     };
     TBitmap bitmap;
     bitmap.SetImage(Colour(7, 5, colour));
-    bitmap.SetPixelFormat(pf8bit);
+    ConvertTo8bit(bitmap);
     ASSERT_EQ(bitmap.PixelFormat(), pf8bit);
     for (int y = 0; y < 5; ++y)
         for (int x = 0; x < 7; ++x) {

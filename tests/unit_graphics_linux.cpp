@@ -1,6 +1,7 @@
 // The picture layer when memory runs out, made to happen on Linux by lowering
 // the address-space limit of the process.
 #include "image/Graphics.h"
+#include "image/Operations.h"
 #include "support/TestPictures.h"
 
 #include <QFile>
@@ -51,7 +52,7 @@ TEST(PixelFormat, AConversionThatDoesNotFitInMemoryKeepsThePicture)
             AddressSpaceLimit limit(8u << 20); // far less than the 16 MB the 8-bit copy needs
             ASSERT_TRUE(limit.Active());
             try {
-                bitmap.SetPixelFormat(pf8bit);
+                ConvertTo8bit(bitmap);
             } catch (const Exception& error) {
                 refused = QString::fromUtf8(error.what()).contains(QStringLiteral("not enough memory"));
             }

@@ -1,30 +1,10 @@
-#include "Graphics.h"
+#include "Bitmap.h"
 #include "Kernels.h"
-#include "Quantizer.h"
 #include "Reuse.h"
-
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QImageReader>
-#include <QImageWriter>
-#include <QSaveFile>
 
 #include <cstring>
 
 namespace {
-
-QString Shown(const QString& fileName) { return QDir::toNativeSeparators(fileName); }
-
-// A reason as a sentence ending in a full stop, with the words of the layer
-// below (Qt's reader, the file system) kept in brackets.
-QString Because(const QString& reason, const QString& detail)
-{
-    QString words = detail.trimmed();
-    while (words.endsWith(QLatin1Char('.')))
-        words.chop(1);
-    return words.isEmpty() ? reason + QLatin1Char('.') : QStringLiteral("%1 (%2).").arg(reason, words);
-}
 
 QList<QRgb> GreyRamp()
 {
@@ -32,30 +12,6 @@ QList<QRgb> GreyRamp()
     for (int i = 0; i < 256; ++i)
         ramp[i] = qRgb(i, i, i);
     return ramp;
-}
-
-// Windows keeps these names, with any extension, for devices: "CON.png" is
-// the console and "aux.bmp" a serial port, never files.
-[[maybe_unused]] bool IsDeviceName(const QString& fileName)
-{
-    const QString name = QFileInfo(fileName).fileName();
-    const QString base = name.left(name.indexOf(QLatin1Char('.'))).trimmed().toUpper();
-    if (base == QLatin1String("CON") || base == QLatin1String("PRN") || base == QLatin1String("AUX") ||
-        base == QLatin1String("NUL") || base == QLatin1String("CONIN$") || base == QLatin1String("CONOUT$"))
-        return true;
-    return base.size() == 4 && (base.startsWith(QLatin1String("COM")) || base.startsWith(QLatin1String("LPT"))) &&
-           base[3] >= QLatin1Char('1') && base[3] <= QLatin1Char('9');
-}
-
-// A name the system keeps for a device, as the reason to refuse it.
-QString DeviceNameReason([[maybe_unused]] const QString& fileName)
-{
-#ifdef Q_OS_WIN
-    if (IsDeviceName(fileName))
-        return QStringLiteral("the name \"%1\" belongs to a device on Windows; choose another name.")
-            .arg(QFileInfo(fileName).fileName());
-#endif
-    return {};
 }
 
 QImage Indexed8WithGreyRamp(int width, int height)
@@ -78,10 +34,10 @@ void PadPalette(QImage& image)
     image.setColorTable(table);
 }
 
-// The grey levels of an all-grey 32-bit image as bytes under the grey ramp;
-// a null image (and *grey false) as soon as one pixel is not grey. Each row
-// is checked and converted in one pass, so that the picture is read from
-// memory once.
+} // namespace
+
+// The grey check and the conversion go row by row in one pass, so that the
+// picture is read from memory once.
 QImage GreyTo8bit(const QImage& image, bool* grey)
 {
     *grey = true;
@@ -100,24 +56,6 @@ QImage GreyTo8bit(const QImage& image, bool* grey)
     }
     return out;
 }
-
-// Why writing the file failed. A write the disk cut short (a full disk, a
-// file-size limit) leaves the file with no text of its own, only Qt's
-// "Unknown error"; name what happened instead.
-QString WriteFailure(const QFileDevice& file)
-{
-    const QString text = file.errorString();
-    if (!text.isEmpty() && text != QFile().errorString())
-        return Because(QStringLiteral("the file could not be written"), text);
-    if (file.error() == QFileDevice::ResourceError)
-        return QStringLiteral("there is no room left on the disk.");
-    return QStringLiteral("the file could not be written completely (the disk may be full, or the file larger "
-                          "than this system allows).");
-}
-
-std::uint32_t SlotOf(QRgb colour) { return (colour * 2654435761u) >> 22; } // 10 bits
-
-} // namespace
 
 // ---------------------------------------------------------------------------
 // TCanvas
@@ -167,7 +105,7 @@ void TBitmap::SetPixelFormat(TPixelFormat format)
         bool grey = false;
         converted = GreyTo8bit(image_, &grey);
         if (!grey)
-            converted = QuantizedTo8bit(image_);
+            converted = image_.convertToFormat(QImage::Format_Indexed8);
     } else {
         converted = image_.convertToFormat(image_.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     }
@@ -225,8 +163,7 @@ void TBitmap::Assign(const TBitmap& source)
     image_ = source.image_;
     std::memcpy(palette_, source.palette_, sizeof palette_);
     greyRamp_ = source.greyRamp_;
-    std::memcpy(slotColour_, source.slotColour_, sizeof slotColour_);
-    std::memcpy(slotIndex_, source.slotIndex_, sizeof slotIndex_);
+    index_ = source.index_;
     Changed();
 }
 
@@ -294,7 +231,7 @@ void TBitmap::Changed()
 void TBitmap::ReadPalette()
 {
     std::memset(palette_, 0, sizeof palette_);
-    std::memset(slotIndex_, -1, sizeof slotIndex_);
+    index_.Clear();
     greyRamp_ = false;
     if (image_.format() != QImage::Format_Indexed8)
         return;
@@ -303,23 +240,14 @@ void TBitmap::ReadPalette()
     for (int i = 0; i < 256 && i < table.size(); ++i) {
         palette_[i] = table[i];
         greyRamp_ = greyRamp_ && table[i] == qRgb(i, i, i);
-        const QRgb key = table[i] & 0xFFFFFF;
-        std::uint32_t slot = SlotOf(key);
-        while (slotIndex_[slot] >= 0 && slotColour_[slot] != key)
-            slot = (slot + 1) % kSlots;
-        if (slotIndex_[slot] < 0) { // keep the first index of a repeated colour
-            slotColour_[slot] = key;
-            slotIndex_[slot] = std::int16_t(i);
-        }
+        index_.Insert(table[i], i);
     }
 }
 
 int TBitmap::PaletteIndex(QRgb rgb) const
 {
-    const QRgb key = rgb & 0xFFFFFF;
-    for (std::uint32_t slot = SlotOf(key); slotIndex_[slot] >= 0; slot = (slot + 1) % kSlots)
-        if (slotColour_[slot] == key)
-            return slotIndex_[slot];
+    if (const int index = index_.Find(rgb); index >= 0)
+        return index;
     // Not in the palette: the nearest entry by squared distance.
     int best = 0;
     int bestDistance = 1 << 30;
@@ -336,86 +264,3 @@ int TBitmap::PaletteIndex(QRgb rgb) const
     return best;
 }
 
-// ---------------------------------------------------------------------------
-// TPicture
-
-TPicture::TPicture()
-{
-    bitmap_.OnChange = [this] {
-        if (OnChange)
-            OnChange();
-    };
-}
-
-void TPicture::LoadFromFile(const QString& fileName)
-{
-    const auto fail = [&](const QString& reason) {
-        return Exception(QStringLiteral("Cannot open \"%1\": %2").arg(Shown(fileName), reason));
-    };
-    if (QFileInfo(fileName).isDir())
-        throw fail(QStringLiteral("it is a folder, not a picture file."));
-    if (const QString device = DeviceNameReason(fileName); !device.isEmpty())
-        throw fail(device);
-
-    {
-        // Qt's reader says only "Unable to read image data" for a file it
-        // cannot open; the file's own error names the cause.
-        QFile file(fileName);
-        if (!file.open(QIODevice::ReadOnly))
-            throw fail(Because(QStringLiteral("the file cannot be read"), file.errorString()));
-    }
-    QImageReader reader(fileName);
-    reader.setAllocationLimit(int(kMaxDecodedBytes >> 20)); // in MiB
-    const QSize declared = reader.size();
-    if (declared.isValid() && qint64(declared.width()) * declared.height() * 4 > kMaxDecodedBytes)
-        throw fail(QStringLiteral("the picture is too large (%1 × %2 pixels; at most 1 GiB decoded).")
-                       .arg(declared.width())
-                       .arg(declared.height()));
-
-    QImage image;
-    if (!reader.read(&image) || image.isNull())
-        throw fail(Because(QStringLiteral("the file is damaged or is not a picture this program can read"),
-                           reader.errorString()));
-    const int width = image.width();
-    const int height = image.height();
-    const QImage normalized = TBitmap::Normalized(std::move(image));
-    if (normalized.isNull())
-        throw fail(QStringLiteral("there is not enough memory for a picture of %1 × %2 pixels.")
-                       .arg(width)
-                       .arg(height));
-    bitmap_.SetImage(normalized);
-}
-
-void TPicture::SaveToFile(const QString& fileName) const
-{
-    if (bitmap_.Empty())
-        throw Exception(QStringLiteral("There is no picture to save."));
-    const auto fail = [&](const QString& reason) {
-        return Exception(QStringLiteral("Cannot save \"%1\": %2").arg(Shown(fileName), reason));
-    };
-    if (const QString device = DeviceNameReason(fileName); !device.isEmpty())
-        throw fail(device);
-    const QByteArray kind = QFileInfo(fileName).suffix().toLower().toLatin1();
-    if (kind.isEmpty())
-        throw fail(QStringLiteral("the name has no extension, so the picture kind is unknown."));
-    if (!QImageWriter::supportedImageFormats().contains(kind))
-        throw fail(QStringLiteral("\".%1\" is not a picture kind that can be written.").arg(QString::fromLatin1(kind)));
-
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        throw fail(Because(QStringLiteral("the file cannot be written"), file.errorString()));
-    QImageWriter writer(&file, kind);
-    if (!writer.write(bitmap_.Image())) {
-        // A write the disk refused (full, over a size limit) reaches the
-        // writer only as "Unknown error"; the file knows the real reason.
-        QString reason = file.error() != QFileDevice::NoError
-                             ? WriteFailure(file)
-                             : Because(QStringLiteral("the picture could not be written"), writer.errorString());
-        if (file.error() == QFileDevice::NoError && writer.error() == QImageWriter::UnknownError)
-            reason = QStringLiteral("the %1 writer could not write the picture.").arg(QString::fromLatin1(kind));
-        file.cancelWriting();
-        throw fail(reason);
-    }
-    if (!file.commit())
-        throw fail(WriteFailure(file));
-}

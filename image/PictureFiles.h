@@ -1,0 +1,52 @@
+// The picture a window shows, and the files it is read from and written to.
+#pragma once
+
+#include "Bitmap.h"
+
+#include <QImage>
+#include <QString>
+
+#include <functional>
+
+// The message of a save asked for while there is no picture.
+QString NoPictureToSave();
+
+// The one place a file is read into an image: the file's own kind, decoded
+// as it is (not yet brought into a bitmap layout). Throws Exception naming the
+// file and the reason: a folder, a device name, a file that cannot be read,
+// a picture declared larger than TPicture::kMaxDecodedBytes, a damaged file.
+QImage ReadPictureFile(const QString& fileName);
+
+// The one place an image is written to a file: in the kind the extension
+// names, through a temporary file that replaces the target only once it is
+// complete. Throws Exception naming the file and the reason; an existing file
+// is then left untouched.
+void WritePictureFile(const QImage& image, const QString& fileName);
+
+// Holds the one bitmap a picture shows, loads it from and saves it to files.
+class TPicture {
+public:
+    TPicture();
+    TPicture(const TPicture&) = delete;
+    TPicture& operator=(const TPicture&) = delete;
+
+    TBitmap* Bitmap() { return &bitmap_; }
+    const TBitmap* Bitmap() const { return &bitmap_; }
+
+    // Reads the file (ReadPictureFile) and replaces the picture only when that
+    // succeeded; otherwise throws Exception naming the file and the reason,
+    // and the picture stays as it was.
+    void LoadFromFile(const QString& fileName);
+    // Writes the picture (WritePictureFile); throws Exception with
+    // NoPictureToSave() when the bitmap is empty.
+    void SaveToFile(const QString& fileName) const;
+
+    // Called whenever the picture's image was replaced or converted.
+    std::function<void()> OnChange;
+
+    // The largest decoded picture LoadFromFile accepts.
+    static constexpr qint64 kMaxDecodedBytes = qint64(1) << 30;
+
+private:
+    TBitmap bitmap_;
+};
