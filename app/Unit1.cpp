@@ -79,7 +79,7 @@ void TForm1::Open1Click()
         const QString fileName = ui->OpenPictureDialog1->FileName();
         ui->Image1->SetAutoSize(true);
         TPicture loaded;
-        RunInBackground(this, OnFile("Opening", fileName), [&](TProgress&) { loaded.LoadFromFile(fileName); },
+        RunInBackground(this, OnFile("Opening", fileName), [&](TProgress& progress) { loaded.LoadFromFile(fileName, &progress); },
                         [&] { ui->Image1->Picture()->Bitmap()->Assign(*loaded.Bitmap()); });
     });
 }
@@ -95,7 +95,8 @@ void TForm1::Save1Click()
         const QString fileName = ui->SavePictureDialog1->FileName();
         TPicture saved; // shares the pixels; the writer reads only its own
         saved.Bitmap()->Assign(*bitmap);
-        RunInBackground(this, OnFile("Saving", fileName), [&](TProgress&) { saved.SaveToFile(fileName); });
+        RunInBackground(this, OnFile("Saving", fileName),
+                        [&](TProgress& progress) { saved.SaveToFile(fileName, &progress); });
     });
 }
 

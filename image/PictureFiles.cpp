@@ -59,6 +59,47 @@ QString WriteFailure(const QFileDevice& file)
                           "than this system allows).");
 }
 
+// The picture file as the reader and writer see it, counting what passes
+// through and failing every read or write once the work is cancelled, so that
+// Qt's readers and writers stop at their next access to the file.
+class TProgressFile : public QFile {
+public:
+    TProgressFile(const QString& fileName, TProgress* progress) : QFile(fileName), progress_(progress) {}
+
+protected:
+    qint64 readData(char* data, qint64 size) override
+    {
+        if (progress_ && progress_->Cancelled())
+            return -1;
+        const qint64 read = QFile::readData(data, size);
+        if (read > 0)
+            Advance(progress_, read);
+        return read;
+    }
+
+private:
+    TProgress* progress_;
+};
+
+class TProgressSaveFile : public QSaveFile {
+public:
+    TProgressSaveFile(const QString& fileName, TProgress* progress) : QSaveFile(fileName), progress_(progress) {}
+
+protected:
+    qint64 writeData(const char* data, qint64 size) override
+    {
+        if (progress_ && progress_->Cancelled())
+            return -1;
+        const qint64 written = QSaveFile::writeData(data, size);
+        if (written > 0)
+            Advance(progress_, written);
+        return written;
+    }
+
+private:
+    TProgress* progress_;
+};
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -74,7 +115,7 @@ TPicture::TPicture()
 
 QString NoPictureToSave() { return QStringLiteral("There is no picture to save."); }
 
-QImage ReadPictureFile(const QString& fileName)
+QImage ReadPictureFile(const QString& fileName, TProgress* progress)
 {
     const auto fail = [&](const QString& reason) {
         return Exception(QStringLiteral("Cannot open \"%1\": %2").arg(Shown(fileName), reason));
@@ -84,14 +125,15 @@ QImage ReadPictureFile(const QString& fileName)
     if (const QString device = DeviceNameReason(fileName); !device.isEmpty())
         throw fail(device);
 
-    {
-        // Qt's reader says only "Unable to read image data" for a file it
-        // cannot open; the file's own error names the cause.
-        QFile file(fileName);
-        if (!file.open(QIODevice::ReadOnly))
-            throw fail(Because(QStringLiteral("the file cannot be read"), file.errorString()));
-    }
-    QImageReader reader(fileName);
+    // Qt's reader says only "Unable to read image data" for a file it cannot
+    // open; the file's own error names the cause. The reader takes the file's
+    // kind from its contents and, failing that, from the file's extension.
+    TProgressFile file(fileName, progress);
+    if (!file.open(QIODevice::ReadOnly))
+        throw fail(Because(QStringLiteral("the file cannot be read"), file.errorString()));
+    if (progress)
+        progress->SetTotal(file.size());
+    QImageReader reader(&file);
     reader.setAllocationLimit(int(TPicture::kMaxDecodedBytes >> 20)); // in MiB
     const QSize declared = reader.size();
     if (declared.isValid() && qint64(declared.width()) * declared.height() * 4 > TPicture::kMaxDecodedBytes)
@@ -100,15 +142,17 @@ QImage ReadPictureFile(const QString& fileName)
                        .arg(declared.height()));
 
     QImage image;
-    if (!reader.read(&image) || image.isNull())
+    const bool read = reader.read(&image) && !image.isNull();
+    CheckCancel(progress); // a cancelled read fails; that is no damage
+    if (!read)
         throw fail(Because(QStringLiteral("the file is damaged or is not a picture this program can read"),
                            reader.errorString()));
     return image;
 }
 
-void TPicture::LoadFromFile(const QString& fileName)
+void TPicture::LoadFromFile(const QString& fileName, TProgress* progress)
 {
-    QImage image = ReadPictureFile(fileName);
+    QImage image = ReadPictureFile(fileName, progress);
     const int width = image.width();
     const int height = image.height();
     const QImage normalized = TBitmap::Normalized(std::move(image));
@@ -118,17 +162,18 @@ void TPicture::LoadFromFile(const QString& fileName)
                 .arg(Shown(fileName))
                 .arg(width)
                 .arg(height));
+    CheckCancel(progress);
     bitmap_.SetImage(normalized);
 }
 
-void TPicture::SaveToFile(const QString& fileName) const
+void TPicture::SaveToFile(const QString& fileName, TProgress* progress) const
 {
     if (bitmap_.Empty())
         throw Exception(NoPictureToSave());
-    WritePictureFile(bitmap_.Image(), fileName);
+    WritePictureFile(bitmap_.Image(), fileName, progress);
 }
 
-void WritePictureFile(const QImage& image, const QString& fileName)
+void WritePictureFile(const QImage& image, const QString& fileName, TProgress* progress)
 {
     const auto fail = [&](const QString& reason) {
         return Exception(QStringLiteral("Cannot save \"%1\": %2").arg(Shown(fileName), reason));
@@ -141,11 +186,18 @@ void WritePictureFile(const QImage& image, const QString& fileName)
     if (!QImageWriter::supportedImageFormats().contains(kind))
         throw fail(QStringLiteral("\".%1\" is not a picture kind that can be written.").arg(QString::fromLatin1(kind)));
 
-    QSaveFile file(fileName);
+    TProgressSaveFile file(fileName, progress);
     if (!file.open(QIODevice::WriteOnly))
         throw fail(Because(QStringLiteral("the file cannot be written"), file.errorString()));
     QImageWriter writer(&file, kind);
-    if (!writer.write(image)) {
+    const bool written = writer.write(image);
+    if (progress && progress->Cancelled()) {
+        // Cancelled while writing or just after: the temporary file goes and
+        // the target stays as it was.
+        file.cancelWriting();
+        throw TCancelled{};
+    }
+    if (!written) {
         // A write the disk refused (full, over a size limit) reaches the
         // writer only as "Unknown error"; the file knows the real reason.
         QString reason = file.error() != QFileDevice::NoError

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "Bitmap.h"
+#include "Progress.h"
 
 #include <QImage>
 #include <QString>
@@ -15,13 +16,17 @@ QString NoPictureToSave();
 // as it is (not yet brought into a bitmap layout). Throws Exception naming the
 // file and the reason: a folder, a device name, a file that cannot be read,
 // a picture declared larger than TPicture::kMaxDecodedBytes, a damaged file.
-QImage ReadPictureFile(const QString& fileName);
+// With a progress, counts the bytes read against the file's size and throws
+// TCancelled once it is cancelled.
+QImage ReadPictureFile(const QString& fileName, TProgress* progress = nullptr);
 
 // The one place an image is written to a file: in the kind the extension
 // names, through a temporary file that replaces the target only once it is
 // complete. Throws Exception naming the file and the reason; an existing file
-// is then left untouched.
-void WritePictureFile(const QImage& image, const QString& fileName);
+// is then left untouched. With a progress, counts the bytes written (the
+// total is not known in advance) and throws TCancelled once it is cancelled,
+// also then with the target untouched and no temporary file left.
+void WritePictureFile(const QImage& image, const QString& fileName, TProgress* progress = nullptr);
 
 // Holds the one bitmap a picture shows, loads it from and saves it to files.
 class TPicture {
@@ -35,11 +40,11 @@ public:
 
     // Reads the file (ReadPictureFile) and replaces the picture only when that
     // succeeded; otherwise throws Exception naming the file and the reason,
-    // and the picture stays as it was.
-    void LoadFromFile(const QString& fileName);
+    // and the picture stays as it was (also when progress is cancelled).
+    void LoadFromFile(const QString& fileName, TProgress* progress = nullptr);
     // Writes the picture (WritePictureFile); throws Exception with
     // NoPictureToSave() when the bitmap is empty.
-    void SaveToFile(const QString& fileName) const;
+    void SaveToFile(const QString& fileName, TProgress* progress = nullptr) const;
 
     // Called whenever the picture's image was replaced or converted.
     std::function<void()> OnChange;
