@@ -79,8 +79,9 @@ void TForm1::Open1Click()
         const QString fileName = ui->OpenPictureDialog1->FileName();
         ui->Image1->SetAutoSize(true);
         TPicture loaded;
-        RunInBackground(this, OnFile("Opening", fileName), [&](TProgress& progress) { loaded.LoadFromFile(fileName, &progress); },
-                        [&] { ui->Image1->Picture()->Bitmap()->Assign(*loaded.Bitmap()); });
+        RunInBackground(
+            this, OnFile("Opening", fileName), [&](TProgress& progress) { loaded.LoadFromFile(fileName, &progress); },
+            [&] { ui->Image1->Picture()->Bitmap()->Assign(*loaded.Bitmap()); });
     });
 }
 
@@ -176,6 +177,7 @@ void TForm1::Thresholding1Click()
         // capture of the converted picture's corner is quick.
         TBitmap* bitmap = ui->Image1->Picture()->Bitmap();
         if (ChangeInBackground(this, QStringLiteral("Thresholding\u2026"), *bitmap,
+                               // TODO: pass &progress once ConvertTo8bit takes a TProgress*.
                                [](TBitmap& copy, TProgress&) { ConvertTo8bit(copy); }))
             CaptureBitmap(*bitmap);
     });
