@@ -70,7 +70,10 @@ protected:
 };
 
 void PressEscape(TProgressDlg* dialog) { QTest::keyClick(dialog, Qt::Key_Escape); }
-void ClickCancel(TProgressDlg* dialog) { QTest::mouseClick(dialog->findChild<QPushButton*>("CancelBtn"), Qt::LeftButton); }
+void ClickCancel(TProgressDlg* dialog)
+{
+    QTest::mouseClick(dialog->findChild<QPushButton*>("CancelBtn"), Qt::LeftButton);
+}
 
 } // namespace
 
@@ -215,7 +218,8 @@ TEST_F(BackgroundTest, CloseDuringWorkWaitsThenClosesWithTheFileComplete)
         {"close()", [](TForm1* form) { form->close(); }, false},
         // The platform window's close: what the frame's button and Alt+F4 do.
         {"the frame's close button", [](TForm1* form) { form->windowHandle()->close(); }, false},
-        {"exit without saving", [](TForm1* form) { form->findChild<QAction*>("ExitwithoutSaving1")->trigger(); }, false},
+        {"exit without saving",
+         [](TForm1* form) { form->findChild<QAction*>("ExitwithoutSaving1")->trigger(); }, false},
         {"close, then cancel", [](TForm1* form) { form->close(); }, true},
     };
     for (const auto& row : rows) {
