@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <memory>
 
@@ -64,6 +65,7 @@ const QImage& Photo()
 // dialog first showed (-1: never) and the whole time, in ms.
 struct Stall {
     double longest = 0;
+    double longestEnd = 0; // when the longest stall ended
     double dialogAt = -1;
     double total = 0;
 };
@@ -108,7 +110,10 @@ struct Window {
         QTimer tick;
         QObject::connect(&tick, &QTimer::timeout, [&] {
             const qint64 now = clock.nsecsElapsed();
-            stall.longest = std::max(stall.longest, (now - last) / 1e6);
+            if ((now - last) / 1e6 > stall.longest) {
+                stall.longest = (now - last) / 1e6;
+                stall.longestEnd = now / 1e6;
+            }
             last = now;
             if (stall.dialogAt < 0) {
                 const auto* dialog = form->findChild<TProgressDlg*>();
@@ -120,7 +125,10 @@ struct Window {
         clock.start();
         form->findChild<QAction*>(QString::fromLatin1(action))->trigger();
         const qint64 end = clock.nsecsElapsed();
-        stall.longest = std::max(stall.longest, (end - last) / 1e6);
+        if ((end - last) / 1e6 > stall.longest) {
+            stall.longest = (end - last) / 1e6;
+            stall.longestEnd = end / 1e6;
+        }
         stall.total = end / 1e6;
         tick.stop();
         return stall;
@@ -146,12 +154,14 @@ void AddStallRow(const char* what, const std::function<Stall(QTemporaryDir&)>& r
     row.maxMilliseconds = 50;
     row.note = [key] {
         const Stall& stall = Results()[key];
-        char text[160];
+        char text[200];
         if (stall.dialogAt < 0)
-            std::snprintf(text, sizeof text, "no progress dialog (done in %.0f ms)", stall.total);
+            std::snprintf(text, sizeof text, "no progress dialog; done in %.0f ms", stall.total);
         else
-            std::snprintf(text, sizeof text, "progress dialog shown after %.0f ms (target ≤ 1000), done in %.0f ms",
+            std::snprintf(text, sizeof text, "progress dialog shown after %.0f ms (target ≤ 1000); done in %.0f ms",
                           stall.dialogAt, stall.total);
+        const std::size_t used = std::strlen(text);
+        std::snprintf(text + used, sizeof text - used, "; the longest stall ended at %.0f ms", stall.longestEnd);
         return std::string(text);
     };
     bench::AddRow(std::move(row));
