@@ -10,13 +10,14 @@
 #include <QEvent>
 #include <QEventLoop>
 #include <QPointer>
-#include <QSemaphore>
 #include <QTimer>
 #include <QWidget>
 
-#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <exception>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 int BackgroundDialogDelay = 500;
@@ -27,6 +28,8 @@ namespace {
 // Work that ends within this time is waited for without running the event
 // loop at all: a small picture behaves exactly as a plain call would.
 constexpr int kQuickWaitMs = 10;
+// How often the event loop looks whether the work has ended.
+constexpr int kPollMs = 4;
 
 bool running = false;
 
@@ -76,11 +79,17 @@ bool RunInBackground(QWidget* window, const QString& text, const std::function<v
     TProgress progress;
     std::exception_ptr error;
     bool cancelled = false;
-    QSemaphore ended;
+    // The worker's end, told through the standard library only: the window's
+    // thread looks at it on a short timer, so the worker never calls into Qt's
+    // event machinery.
+    std::mutex endLock;
+    std::condition_variable endSignal;
+    bool ended = false;
+    const auto hasEnded = [&] {
+        const std::lock_guard<std::mutex> guard(endLock);
+        return ended;
+    };
     QEventLoop loop;
-    // Receives the worker's "ended" on this thread; goes with this call, so
-    // a message that arrives after the wait ended is dropped.
-    QObject receiver;
 
     std::thread worker([&] {
         try {
@@ -92,11 +101,18 @@ bool RunInBackground(QWidget* window, const QString& text, const std::function<v
         } catch (...) {
             error = std::current_exception();
         }
-        ended.release();
-        QMetaObject::invokeMethod(&receiver, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+        const std::lock_guard<std::mutex> guard(endLock);
+        ended = true;
+        endSignal.notify_all();
     });
 
-    if (!ended.tryAcquire(1, kQuickWaitMs)) {
+    bool quick = false;
+    {
+        std::unique_lock<std::mutex> guard(endLock);
+        quick = endSignal.wait_for(guard, std::chrono::milliseconds(kQuickWaitMs), [&] { return ended; });
+    }
+    if (!quick) {
+        QObject receiver; // the timers' context, gone with this call
         std::unique_ptr<TProgressDlg> dialog;
         const bool waitCursor = QApplication::overrideCursor() != nullptr;
         const auto showDialog = [&] {
@@ -117,10 +133,17 @@ bool RunInBackground(QWidget* window, const QString& text, const std::function<v
         delay.setSingleShot(true);
         QObject::connect(&delay, &QTimer::timeout, &receiver, showDialog);
         delay.start(BackgroundDialogDelay);
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, &receiver, [&] {
+            if (hasEnded())
+                loop.quit();
+        });
+        poll.start(kPollMs);
         // Until the dialog shows, input stays queued for afterwards; once it
         // shows, its modality keeps input away from the window.
-        while (!ended.tryAcquire())
+        while (!hasEnded())
             loop.exec(dialog ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
+        poll.stop();
         if (dialog) {
             dialog->hide();
             dialog.reset();
