@@ -1,4 +1,5 @@
 #include "Application.h"
+#include "Background.h"
 #include "Controls.h"
 #include "ImageControl.h"
 
@@ -84,6 +85,11 @@ QString ExceptionMessage()
 
 void TApplication::Protect(const std::function<void()>& command, bool busy) noexcept
 {
+    // One command at a time: while one waits for its work on the worker,
+    // another that reaches a handler anyway (a timer, a queued call) does
+    // not start.
+    if (busy && BackgroundWorkRunning())
+        return;
     // The wait cursor goes back when the command ends, and before any
     // message shows, so that the message box is answered with the normal
     // pointer.

@@ -32,7 +32,9 @@ public:
 
     // Runs one command; whatever it throws is shown by ShowException and the
     // program goes on. While a busy command runs the wait cursor shows; it
-    // goes back when the command ends, also when it fails.
+    // goes back when the command ends, also when it fails. A busy command
+    // that arrives while another waits for its work in the background is
+    // dropped.
     void Protect(const std::function<void()>& command, bool busy = true) noexcept;
 
     // The standard exception display: a message box with the message.

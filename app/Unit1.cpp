@@ -1,6 +1,7 @@
 #include "Unit1.h"
 
 #include "Application.h"
+#include "Background.h"
 #include "Controls.h"
 #include "ImageControl.h"
 #include "PictureDialogs.h"
@@ -10,6 +11,7 @@
 #include "image/Operations.h"
 #include "ui_Unit1.h"
 
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QWidget>
 
@@ -37,6 +39,12 @@ int ZoomPercent(const QString& text)
 // widget can be.
 int Zoomed(int side, int percent) { return int(std::min<qint64>(qint64(side) * percent / 100, QWIDGETSIZE_MAX)); }
 
+// The progress dialog's text for work on a file: "Opening “name.png”…".
+QString OnFile(const char* doing, const QString& fileName)
+{
+    return QStringLiteral("%1 \u201C%2\u201D\u2026").arg(QLatin1String(doing), QFileInfo(fileName).fileName());
+}
+
 } // namespace
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::TForm1>())
@@ -63,23 +71,37 @@ void TForm1::Repaint() { RepaintWindow(this); }
 void TForm1::Open1Click()
 {
     Application->Protect([this] {
-        if (ui->OpenPictureDialog1->Execute()) {
-            ui->Image1->SetAutoSize(true);
-            ui->Image1->Picture()->LoadFromFile(ui->OpenPictureDialog1->FileName());
-            PictureFiled(ui->OpenPictureDialog1->FileName());
-        }
+        if (!ui->OpenPictureDialog1->Execute())
+            return;
+        // Read into a picture of its own: the one showing stays until the new
+        // one is complete, and stays for good when the open fails or is
+        // cancelled.
+        const QString fileName = ui->OpenPictureDialog1->FileName();
+        ui->Image1->SetAutoSize(true);
+        TPicture loaded;
+        RunInBackground(
+            this, OnFile("Opening", fileName), [&](TProgress& progress) { loaded.LoadFromFile(fileName, &progress); },
+            [&] {
+                ui->Image1->Picture()->Bitmap()->Assign(*loaded.Bitmap());
+                PictureFiled(fileName);
+            });
     });
 }
 
 void TForm1::Save1Click()
 {
     Application->Protect([this] {
-        if (ui->Image1->Picture()->Bitmap()->Empty())
+        const TBitmap* bitmap = ui->Image1->Picture()->Bitmap();
+        if (bitmap->Empty())
             throw Exception(NoPictureToSave());
-        if (ui->SavePictureDialog1->Execute()) {
-            ui->Image1->Picture()->SaveToFile(ui->SavePictureDialog1->FileName());
-            PictureFiled(ui->SavePictureDialog1->FileName());
-        }
+        if (!ui->SavePictureDialog1->Execute())
+            return;
+        const QString fileName = ui->SavePictureDialog1->FileName();
+        TPicture saved; // shares the pixels; the writer reads only its own
+        saved.Bitmap()->Assign(*bitmap);
+        RunInBackground(this, OnFile("Saving", fileName),
+                        [&](TProgress& progress) { saved.SaveToFile(fileName, &progress); },
+                        [&] { PictureFiled(fileName); });
     });
 }
 
@@ -120,7 +142,8 @@ void TForm1::Image1MouseMove(Qt::KeyboardModifiers Shift, int X, int Y)
 void TForm1::Complement1Click()
 {
     Application->Protect([this] {
-        Complement(*ui->Image1->Picture()->Bitmap());
+        ChangeInBackground(this, QStringLiteral("Complement\u2026"), *ui->Image1->Picture()->Bitmap(),
+                           [](TBitmap& bitmap, TProgress&) { Complement(bitmap); });
         Repaint();
     });
 }
@@ -128,7 +151,8 @@ void TForm1::Complement1Click()
 void TForm1::EdgeDetection1Click()
 {
     Application->Protect([this] {
-        EdgeDetect(*ui->Image1->Picture()->Bitmap());
+        ChangeInBackground(this, QStringLiteral("Edge detection\u2026"), *ui->Image1->Picture()->Bitmap(),
+                           [](TBitmap& bitmap, TProgress&) { EdgeDetect(bitmap); });
         Repaint();
     });
 }
@@ -150,12 +174,22 @@ void TForm1::ComboBox1Change()
 
 void TForm1::FlipRotate1Click()
 {
-    Application->Protect([this] { MirrorHorizontally(*ui->Image1->Picture()->Bitmap()); });
+    Application->Protect([this] {
+        ChangeInBackground(this, QStringLiteral("Flip/Rotate\u2026"), *ui->Image1->Picture()->Bitmap(),
+                           [](TBitmap& bitmap, TProgress&) { MirrorHorizontally(bitmap); });
+    });
 }
 
 void TForm1::Thresholding1Click()
 {
-    Application->Protect([this] { CaptureBitmap(*ui->Image1->Picture()->Bitmap()); });
+    Application->Protect([this] {
+        // The conversion to 8 bits is the long part and runs on a copy; the
+        // capture of the converted picture's corner is quick.
+        TBitmap* bitmap = ui->Image1->Picture()->Bitmap();
+        if (ChangeInBackground(this, QStringLiteral("Thresholding\u2026"), *bitmap,
+                               [](TBitmap& copy, TProgress& progress) { ConvertTo8bit(copy, &progress); }))
+            CaptureBitmap(*bitmap);
+    });
 }
 
 void TForm1::Button1Click()

@@ -117,7 +117,19 @@ void RegisterRow(std::size_t index, const Row& row)
         else
             benchmark->UseRealTime();
     };
-    add(Key(index, "ours"), row.ours);
+    if (row.manualTime || row.iterations > 0) {
+        auto* ours = benchmark::RegisterBenchmark(Key(index, "ours").c_str(), row.ours)->Unit(benchmark::kMillisecond);
+        if (row.manualTime)
+            ours->UseManualTime();
+        else
+            ours->UseRealTime();
+        if (row.iterations > 0)
+            ours->Iterations(row.iterations)->Repetitions(1);
+        else
+            ours->Repetitions(kRepetitions);
+    } else {
+        add(Key(index, "ours"), row.ours);
+    }
     if (row.reference)
         add(Key(index, "reference"), row.reference);
     const std::size_t bytes = row.bytes;

@@ -62,6 +62,13 @@ struct Row {
     // A line printed under the table (say, a quality figure); called after
     // the timings.
     std::function<std::string()> note;
+    // Rows whose ms column is a figure the row measures itself (it calls
+    // state.SetIterationTime with seconds) rather than the time per
+    // iteration.
+    bool manualTime = false;
+    // Rows whose one command takes seconds: run it this often, in one
+    // repetition, instead of Google Benchmark's choice; 0: its choice.
+    int iterations = 0;
 };
 
 // A row's benchmarks are named after what it measures, lower case:

@@ -69,6 +69,47 @@ QString WriteFailure(const QFileDevice& file)
                           "than this system allows).");
 }
 
+// The picture file as the reader and writer see it, counting what passes
+// through and failing every read or write once the work is cancelled, so that
+// Qt's readers and writers stop at their next access to the file.
+class TProgressFile : public QFile {
+public:
+    TProgressFile(const QString& fileName, TProgress* progress) : QFile(fileName), progress_(progress) {}
+
+protected:
+    qint64 readData(char* data, qint64 size) override
+    {
+        if (progress_ && progress_->Cancelled())
+            return -1;
+        const qint64 read = QFile::readData(data, size);
+        if (read > 0)
+            Advance(progress_, read);
+        return read;
+    }
+
+private:
+    TProgress* progress_;
+};
+
+class TProgressSaveFile : public QSaveFile {
+public:
+    TProgressSaveFile(const QString& fileName, TProgress* progress) : QSaveFile(fileName), progress_(progress) {}
+
+protected:
+    qint64 writeData(const char* data, qint64 size) override
+    {
+        if (progress_ && progress_->Cancelled())
+            return -1;
+        const qint64 written = QSaveFile::writeData(data, size);
+        if (written > 0)
+            Advance(progress_, written);
+        return written;
+    }
+
+private:
+    TProgress* progress_;
+};
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -94,14 +135,15 @@ QImage ReadPictureFile(const QString& fileName, TProgress* progress)
     if (const QString device = DeviceNameReason(fileName); !device.isEmpty())
         throw fail(device);
 
-    {
-        // Qt's reader says only "Unable to read image data" for a file it
-        // cannot open; the file's own error names the cause.
-        QFile file(fileName);
-        if (!file.open(QIODevice::ReadOnly))
-            throw fail(Because(QStringLiteral("the file cannot be read"), Native(file.errorString(), fileName)));
-    }
-    QImageReader reader(fileName);
+    // Qt's reader says only "Unable to read image data" for a file it cannot
+    // open; the file's own error names the cause. The reader takes the file's
+    // kind from its contents and, failing that, from the file's extension.
+    TProgressFile file(fileName, progress);
+    if (!file.open(QIODevice::ReadOnly))
+        throw fail(Because(QStringLiteral("the file cannot be read"), Native(file.errorString(), fileName)));
+    if (progress)
+        progress->SetTotal(file.size());
+    QImageReader reader(&file);
     reader.setAllocationLimit(int(TPicture::kMaxDecodedBytes >> 20)); // in MiB
     const QSize declared = reader.size();
     if (declared.isValid() && qint64(declared.width()) * declared.height() * 4 > TPicture::kMaxDecodedBytes)
@@ -130,7 +172,9 @@ QImage ReadPictureFile(const QString& fileName, TProgress* progress)
         // Kinds of PNG our reader leaves alone: Qt's reader below.
     }
     QImage image;
-    if (!reader.read(&image) || image.isNull())
+    const bool read = reader.read(&image) && !image.isNull();
+    CheckCancel(progress); // a cancelled read fails; that is no damage
+    if (!read)
         throw fail(Because(QStringLiteral("the file is damaged or is not a picture this program can read"),
                            Native(reader.errorString(), fileName)));
     return image;
@@ -148,6 +192,7 @@ void TPicture::LoadFromFile(const QString& fileName, TProgress* progress)
                 .arg(Shown(fileName))
                 .arg(width)
                 .arg(height));
+    CheckCancel(progress);
     bitmap_.SetImage(normalized);
 }
 
@@ -175,7 +220,8 @@ void WritePictureFile(const QImage& image, const QString& fileName, TProgress* p
     // the save file's own text for it names the path a second time.
     if (const QFileInfo target(fileName); target.exists() && !target.isWritable())
         throw fail(QStringLiteral("the file there is read-only, so it cannot be replaced."));
-    QSaveFile file(fileName);
+    // The PNG writer counts rows itself; other kinds count the bytes written.
+    TProgressSaveFile file(fileName, kind == "png" ? nullptr : progress);
     if (!file.open(QIODevice::WriteOnly))
         throw fail(Because(QStringLiteral("the file cannot be written"), Native(file.errorString(), fileName)));
     if (kind == "png") {
@@ -202,7 +248,14 @@ void WritePictureFile(const QImage& image, const QString& fileName, TProgress* p
         return;
     }
     QImageWriter writer(&file, kind);
-    if (!writer.write(image)) {
+    const bool written = writer.write(image);
+    if (progress && progress->Cancelled()) {
+        // Cancelled while writing or just after: the temporary file goes and
+        // the target stays as it was.
+        file.cancelWriting();
+        throw TCancelled{};
+    }
+    if (!written) {
         // A write the disk refused (full, over a size limit) reaches the
         // writer only as "Unknown error"; the file knows the real reason.
         QString reason = file.error() != QFileDevice::NoError

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "Bitmap.h"
+#include "Progress.h"
 
 #include <QImage>
 #include <QString>
@@ -17,16 +18,18 @@ QString NoPictureToSave();
 // as it is (not yet brought into a bitmap layout). Throws Exception naming the
 // file and the reason: a folder, a device name, a file that cannot be read,
 // a picture declared larger than TPicture::kMaxDecodedBytes, a damaged file.
-// PNG files of the common kinds are read by our own reader, reporting rows to
-// progress (which may be null); throws TCancelled once it was cancelled.
+// With a progress, counts the bytes read against the file's size (PNG files
+// of the common kinds, which our own reader reads, count rows instead) and
+// throws TCancelled once it is cancelled.
 QImage ReadPictureFile(const QString& fileName, TProgress* progress = nullptr);
 
 // The one place an image is written to a file: in the kind the extension
 // names, through a temporary file that replaces the target only once it is
 // complete. Throws Exception naming the file and the reason; an existing file
-// is then left untouched. PNG files are written by our own writer, reporting
-// rows to progress (which may be null); once it was cancelled, throws
-// TCancelled with the target as it was and no temporary file left.
+// is then left untouched. With a progress, counts the rows our own PNG
+// writer has compressed, or for other kinds the bytes written (the total is
+// not known in advance), and throws TCancelled once it is cancelled, also then
+// with the target untouched and no temporary file left.
 void WritePictureFile(const QImage& image, const QString& fileName, TProgress* progress = nullptr);
 
 // Holds the one bitmap a picture shows, loads it from and saves it to files.
@@ -41,7 +44,7 @@ public:
 
     // Reads the file (ReadPictureFile) and replaces the picture only when that
     // succeeded; otherwise throws Exception naming the file and the reason,
-    // and the picture stays as it was.
+    // and the picture stays as it was (also when progress is cancelled).
     void LoadFromFile(const QString& fileName, TProgress* progress = nullptr);
     // Writes the picture (WritePictureFile); throws Exception with
     // NoPictureToSave() when the bitmap is empty.

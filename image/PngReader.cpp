@@ -204,7 +204,7 @@ TPngRead ReadPng(const QString& fileName, qint64 maxBytes, TProgress* progress)
     if (int error = spng_decode_image(context, nullptr, 0, spngFormat, SPNG_DECODE_PROGRESSIVE))
         return Failed(error);
     if (progress)
-        progress->SetTotal(height);
+        progress->Restart(height);
     std::uint8_t* const bits = image.bits(); // detached once, here, before the other thread starts
     const qsizetype line = image.bytesPerLine();
     TPrefault prefault(bits, line, height);

@@ -18,6 +18,13 @@ class TProgress {
 public:
     // The amount the work will do in all (rows, bytes ...); 0 when unknown.
     void SetTotal(qint64 total) { total_.store(total, std::memory_order_relaxed); }
+    // Counts anew from nothing against total, for work that turns out to be
+    // measured in other units than first thought (rows instead of bytes).
+    void Restart(qint64 total)
+    {
+        done_.store(0, std::memory_order_relaxed);
+        total_.store(total, std::memory_order_relaxed);
+    }
     void Advance(qint64 step) { done_.fetch_add(step, std::memory_order_relaxed); }
     qint64 Done() const { return done_.load(std::memory_order_relaxed); }
     qint64 Total() const { return total_.load(std::memory_order_relaxed); }
