@@ -1,5 +1,5 @@
-// Reading and writing picture files under a progress: the bytes are counted,
-// and a cancelled read or write stops with TCancelled, the target untouched
+// Reading and writing picture files under a progress: the bytes are counted
+// (rows, for PNG files, which our own reader and writer handle), and a cancelled read or write stops with TCancelled, the target untouched
 // and no temporary file left.
 #include "image/PictureFiles.h"
 #include "image/Progress.h"
@@ -37,6 +37,15 @@ TEST(ProgressFiles, ReadAndWriteCountTheBytesOfTheFile)
         WritePictureFile(picture, path, &written);
         const qint64 size = QFileInfo(path).size();
         ASSERT_GT(size, 0);
+        TProgress read;
+        if (std::strcmp(kind, "png") == 0) {
+            EXPECT_EQ(written.Done(), picture.height());
+            EXPECT_EQ(written.Total(), picture.height());
+            EXPECT_EQ(ReadPictureFile(path, &read).size(), picture.size());
+            EXPECT_EQ(read.Done(), picture.height());
+            EXPECT_EQ(read.Total(), picture.height());
+            continue;
+        }
         if (Sequential(kind)) {
             EXPECT_EQ(written.Done(), size);
         } else {
@@ -44,7 +53,6 @@ TEST(ProgressFiles, ReadAndWriteCountTheBytesOfTheFile)
         }
         EXPECT_EQ(written.Total(), 0) << "the size of a file being written is not known";
 
-        TProgress read;
         const QImage image = ReadPictureFile(path, &read);
         EXPECT_EQ(image.size(), picture.size());
         EXPECT_EQ(read.Total(), size);
