@@ -2,6 +2,8 @@
 
 #include "image/kernels/Kernels.h"
 
+#include <QImageReader>
+
 #include <malloc.h>
 
 #include <algorithm>
@@ -126,7 +128,7 @@ void RegisterRow(std::size_t index, const Row& row)
         if (row.iterations > 0)
             ours->Iterations(row.iterations)->Repetitions(1);
         else
-            ours->Repetitions(kRepetitions);
+            ours->Iterations(1)->Repetitions(kRepetitions);
     } else {
         add(Key(index, "ours"), row.ours);
     }
@@ -179,6 +181,21 @@ std::string CpuName()
 }
 
 } // namespace
+
+std::function<void(benchmark::State&)> QtReadReference(std::function<QString()> path)
+{
+    return [path = std::move(path)](benchmark::State& state) {
+        const QString file = path();
+        for (auto _ : state) {
+            QImage image;
+            QImageReader(file).read(&image);
+            benchmark::DoNotOptimize(image.constBits());
+            state.PauseTiming();
+            image = QImage();
+            state.ResumeTiming();
+        }
+    };
+}
 
 void AddRow(Row row) { Rows().push_back(std::move(row)); }
 

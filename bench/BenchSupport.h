@@ -55,17 +55,15 @@ struct Row {
     // A target in milliseconds per command, for rows whose limit is a
     // frame or a reaction time rather than the memory's speed; 0: none.
     double maxMilliseconds = 0;
-    // ours and reference report a quantity other than time, each iteration
-    // through state.SetIterationTime(quantity / 1e6): the ms column then
-    // holds the quantity in millions (file sizes in MB), × ref its ratio.
+    // Rows whose ms column is a figure the row measures itself, each
+    // iteration through state.SetIterationTime (seconds): a longest stall, or
+    // a quantity other than time as quantity / 1e6, so that the column holds
+    // it in millions (file sizes in MB) and × ref its ratio. One iteration
+    // per repetition unless iterations says otherwise.
     bool manualTime = false;
     // A line printed under the table (say, a quality figure); called after
     // the timings.
     std::function<std::string()> note;
-    // Rows whose ms column is a figure the row measures itself (it calls
-    // state.SetIterationTime with seconds) rather than the time per
-    // iteration.
-    bool manualTime = false;
     // Rows whose one command takes seconds: run it this often, in one
     // repetition, instead of Google Benchmark's choice; 0: its choice.
     int iterations = 0;
@@ -78,6 +76,10 @@ struct Row {
 std::string RowKey(const Row& row);
 
 void AddRow(Row row);
+
+// The reference of the rows that open a file: a bare QImageReader::read of
+// the file path() names, the picture released outside the timing.
+std::function<void(benchmark::State&)> QtReadReference(std::function<QString()> path);
 
 // Runs fn during static initialization; returns true, for a static bool.
 inline bool Register(const std::function<void()>& fn)

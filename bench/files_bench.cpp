@@ -53,17 +53,7 @@ void AddOpen(const char* kind, const char* name, bool grey, double target = 1.1)
             state.ResumeTiming();
         }
     };
-    row.reference = [kind, grey](benchmark::State& state) {
-        const QString path = FileOf(kind, grey);
-        for (auto _ : state) {
-            QImage image;
-            QImageReader(path).read(&image);
-            benchmark::DoNotOptimize(image.constBits());
-            state.PauseTiming();
-            image = QImage();
-            state.ResumeTiming();
-        }
-    };
+    row.reference = bench::QtReadReference([kind, grey] { return FileOf(kind, grey); });
     row.referenceName = "QImageReader::read";
     row.maxTimesReference = target;
     bench::AddRow(std::move(row));

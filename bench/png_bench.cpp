@@ -164,17 +164,7 @@ void AddOpen(const Picture& picture, double target)
             state.ResumeTiming();
         }
     };
-    row.reference = [file](benchmark::State& state) {
-        const QString path = file();
-        for (auto _ : state) {
-            QImage image;
-            QImageReader(path).read(&image);
-            benchmark::DoNotOptimize(image.constBits());
-            state.PauseTiming();
-            image = QImage();
-            state.ResumeTiming();
-        }
-    };
+    row.reference = bench::QtReadReference(file);
     row.referenceName = "QImageReader::read";
     row.maxTimesReference = target;
     bench::AddRow(std::move(row));
