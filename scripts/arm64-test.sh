@@ -8,7 +8,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 root=$PWD
-build=${ARM64_BUILD_DIR:-build-arm64}
+build=build-arm64   # binaryDir of the arm64 preset (CMakePresets.json)
 jobs=${JOBS:-$(nproc)}
 
 scripts/deps.sh arm64
@@ -20,10 +20,8 @@ sysroot=$(scripts/arm64-sysroot.sh | tail -n 1)
 if [ -f "$build/CMakeCache.txt" ] && ! grep -q "^IMAGEBENCH_ARM64_SYSROOT:[A-Z]*=$sysroot\$" "$build/CMakeCache.txt"; then
   rm -rf "$build"
 fi
-[ -f "$build/build.ninja" ] || cmake -S . -B "$build" -G Ninja \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/aarch64-linux-gnu.cmake" -DIMAGEBENCH_ARM64_SYSROOT="$sysroot" \
-  -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-  -DCMAKE_BUILD_TYPE=Release -DIMAGEBENCH_WERROR=ON
+export IMAGEBENCH_ARM64_SYSROOT="$sysroot"
+[ -f "$build/build.ninja" ] || cmake --preset arm64
 targets=imagebench_unit_tests
 [ "${ARM64_TESTS:-unit}" = all ] && targets="$targets imagebench_window_tests"
 # shellcheck disable=SC2086

@@ -6,26 +6,23 @@
 set -eu
 cd "$(dirname "$0")/.."
 root=$PWD
-build=${DEB_BUILD_DIR:-build-deb}
+build=build-deb   # binaryDir of the deb preset (CMakePresets.json)
 jobs=${JOBS:-$(nproc)}
 
 scripts/deps.sh deb
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
-CFLAGS=$(dpkg-buildflags --get CFLAGS)
-CPPFLAGS=$(dpkg-buildflags --get CPPFLAGS)
-CXXFLAGS=$(dpkg-buildflags --get CXXFLAGS)
-LDFLAGS=$(dpkg-buildflags --get LDFLAGS)
+IMAGEBENCH_DEB_CFLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CFLAGS)"
+IMAGEBENCH_DEB_CXXFLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
+IMAGEBENCH_DEB_LDFLAGS=$(dpkg-buildflags --get LDFLAGS)
+export IMAGEBENCH_DEB_CFLAGS IMAGEBENCH_DEB_CXXFLAGS IMAGEBENCH_DEB_LDFLAGS
 # The flags are part of the configuration: a change starts the folder afresh.
-flags="$CPPFLAGS $CXXFLAGS"
-if [ -f "$build/CMakeCache.txt" ] && ! grep -qxF "CMAKE_CXX_FLAGS:STRING=$flags" "$build/CMakeCache.txt"; then
+if [ -f "$build/CMakeCache.txt" ] \
+   && ! grep -qxF "CMAKE_CXX_FLAGS:STRING=$IMAGEBENCH_DEB_CXXFLAGS" "$build/CMakeCache.txt"; then
   rm -rf "$build"
 fi
-[ -f "$build/build.ninja" ] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DIMAGEBENCH_WERROR=ON \
-  -DIMAGEBENCH_TESTS=OFF -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON \
-  -DCMAKE_C_FLAGS="$CPPFLAGS $CFLAGS" -DCMAKE_CXX_FLAGS="$flags" \
-  -DCMAKE_EXE_LINKER_FLAGS="$LDFLAGS" -DCMAKE_SHARED_LINKER_FLAGS="$LDFLAGS"
+[ -f "$build/build.ninja" ] || cmake --preset deb
 # Only what the package holds: the program and its files, not the tools.
-cmake --build "$build" -j "$jobs" --target imagebench linux_files
+cmake --build --preset deb -j "$jobs"
 
 mkdir -p dist
 rm -f dist/imagebench_*_amd64.deb
