@@ -129,10 +129,12 @@ dialog_shown() {
   return 1
 }
 # answer <what> <path>: types the path into the file dialog the last key
-# opened and confirms it.
+# opened, over the name it proposes (Save proposes the picture's own), and
+# confirms it.
 answer() {
   wait_for 30 dialog_shown || fail "no $1 dialog appeared"
   sleep 1
+  xdotool key Home shift+End Delete
   xdotool type --delay 30 "$2"
   xdotool key Return
   wait_for 30 dialog_gone || fail "the $1 dialog stayed open"

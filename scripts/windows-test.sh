@@ -33,14 +33,30 @@ wineserver -k 2>/dev/null || true
 # The display-scale cases again with Qt's windows platform on an X server, in
 # prefixes whose desktop runs at 120 and 144 DPI (Windows at 125 % and
 # 150 %): the probe against the window's buffer, the blocks and the exact
-# view at the scale Windows gives the program.
+# view at the scale Windows gives the program. Wine's desktop process starts
+# with a prefix's first program, so the X server runs before the prefix is
+# made ready; it is made ready again once LogPixels is set, since Wine reads
+# it when it starts.
 for dpi in 120 144; do
+  n=90
+  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$(( n + 1 )); done
+  Xvfb ":$n" -screen 0 1600x1200x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb=$!
+  export DISPLAY=":$n"
+  tries=40
+  until xdpyinfo >/dev/null 2>&1; do
+    tries=$(( tries - 1 )); [ "$tries" -gt 0 ] || { echo "windows-test: Xvfb did not start" >&2; exit 1; }
+    sleep 0.5
+  done
   wine_prefix "$root/$build/wine-$dpi"
   timeout 120 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+  wine_prefix "$root/$build/wine-$dpi"
   echo "windows-test: the display-scale cases at $dpi DPI"
-  WINEQT_QPA_PLATFORM=windows timeout 600 xvfb-run -a -s '-screen 0 1600x1200x24' \
+  WINEQT_QPA_PLATFORM=windows timeout 600 \
     wine "$build/tests/imagebench_window_tests.exe" --gtest_filter='DisplayScaleTest.*' || status=$?
   wineserver -k 2>/dev/null || true
+  kill "$xvfb" 2>/dev/null || true
+  unset DISPLAY
   [ "$status" = 0 ] || { echo "windows-test: the display-scale cases failed at $dpi DPI"; exit "$status"; }
 done
 
