@@ -10,6 +10,7 @@
 #include <QEvent>
 #include <QEventLoop>
 #include <QPointer>
+#include <QThread>
 #include <QTimer>
 #include <QWidget>
 
@@ -18,7 +19,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
-#include <thread>
+#include <stdexcept>
 
 int BackgroundDialogDelay = 500;
 std::function<void(TProgress&)> BeforeBackgroundWork;
@@ -91,7 +92,12 @@ bool RunInBackground(QWidget* window, const QString& text, const std::function<v
     };
     QEventLoop loop;
 
-    std::thread worker([&] {
+    // A thread of Qt's own, not one Qt adopts when the work makes its first
+    // file object there: on Windows an adopted thread is cleaned up by a
+    // watcher thread after it ends, which races with the program's exit
+    // when the last work ended just before it (the exit then hangs or
+    // aborts). A QThread cleans up before wait() returns.
+    const std::unique_ptr<QThread> worker(QThread::create([&] {
         try {
             if (BeforeBackgroundWork)
                 BeforeBackgroundWork(progress);
@@ -104,7 +110,11 @@ bool RunInBackground(QWidget* window, const QString& text, const std::function<v
         const std::lock_guard<std::mutex> guard(endLock);
         ended = true;
         endSignal.notify_all();
-    });
+    }));
+    worker->start();
+    // A thread that could not start has neither run the work nor ended.
+    if (!worker->isRunning() && !hasEnded())
+        throw std::runtime_error("no thread could be started for the work");
 
     bool quick = false;
     {
@@ -158,7 +168,7 @@ bool RunInBackground(QWidget* window, const QString& text, const std::function<v
             });
         }
     }
-    worker.join();
+    worker->wait();
 
     if (error)
         std::rethrow_exception(error);
