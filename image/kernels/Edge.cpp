@@ -23,45 +23,28 @@ inline std::uint8_t Response(const std::uint8_t* up, const std::uint8_t* mid, co
 }
 
 #if HWY_TARGET != HWY_SCALAR
-// The responses at bytes t ... t + Lanes - 1, none of which wraps. Byte pairs
-// are 16-bit lanes, the even byte taken by an AND, the odd one by a shift: no
-// widening shuffle. With S = 1 an even byte's left and right neighbours are
-// the odd bytes of the lanes at t - 2 and t, an odd byte's the even bytes of
-// the lanes at t and t + 2; with S = 4 they are the same halves of the lanes
-// at t - 4 and t + 4. |9 x centre - box| <= 2295 fits the lanes; the clamped
-// results go back into the two halves of each lane.
+// The responses at bytes t ... t + Lanes - 1, none of which wraps: each half
+// of the vector widened to 16-bit lanes, 8 x centre less its eight channel
+// neighbours (S bytes apart), narrowed back with saturation to 0 ... 255.
+// Alpha bytes (S = 4) are mid's.
 template <int S, class D8>
 HWY_INLINE hn::Vec<D8> Responses(D8 d8, const std::uint8_t* up, const std::uint8_t* mid, const std::uint8_t* down,
                                  int t)
 {
-    constexpr int R = S == 1 ? 2 : S;
-    const hn::Repartition<std::uint16_t, D8> d;
-    const hn::RebindToSigned<decltype(d)> di;
-    const auto even = [&](auto v) { return hn::And(v, hn::Set(d, 0xFF)); };
-    const auto odd = [](auto v) { return hn::ShiftRight<8>(v); };
-    const auto load = [&](const std::uint8_t* row, int at) { return hn::BitCast(d, hn::LoadU(d8, row + at)); };
-    auto boxE = hn::Zero(d), boxO = boxE;
-    for (const std::uint8_t* row : {up, mid, down}) {
-        const auto l = load(row, t - R), c = load(row, t), r = load(row, t + R);
-        if constexpr (S == 1) {
-            const auto both = hn::Add(even(c), odd(c));
-            boxE = hn::Add(boxE, hn::Add(both, odd(l)));
-            boxO = hn::Add(boxO, hn::Add(both, even(r)));
-        } else {
-            boxE = hn::Add(boxE, hn::Add(hn::Add(even(l), even(c)), even(r)));
-            boxO = hn::Add(boxO, hn::Add(hn::Add(odd(l), odd(c)), odd(r)));
-        }
-    }
-    const auto clamped = [&](auto centre, auto box) {
-        const auto v = hn::BitCast(di, hn::Sub(hn::Mul(centre, hn::Set(d, 9)), box));
-        return hn::BitCast(d, hn::Min(hn::Max(v, hn::Zero(di)), hn::Set(di, 255)));
+    const hn::Half<D8> dh;
+    const hn::Rebind<std::int16_t, decltype(dh)> di;
+    const auto half = [&](int at) {
+        const auto wide = [&](const std::uint8_t* row, int k) { return hn::PromoteTo(di, hn::LoadU(dh, row + k)); };
+        const auto above = hn::Add(hn::Add(wide(up, at - S), wide(up, at)), wide(up, at + S));
+        const auto below = hn::Add(hn::Add(wide(down, at - S), wide(down, at)), wide(down, at + S));
+        const auto sides = hn::Add(wide(mid, at - S), wide(mid, at + S));
+        return hn::DemoteTo(dh, hn::Sub(hn::ShiftLeft<3>(wide(mid, at)), hn::Add(hn::Add(above, below), sides)));
     };
-    const auto centre = load(mid, t);
-    const auto v = hn::BitCast(d8, hn::Or(clamped(even(centre), boxE), hn::ShiftLeft<8>(clamped(odd(centre), boxO))));
+    const auto v = hn::Combine(d8, half(t + int(hn::Lanes(dh))), half(t));
     if constexpr (S == 1)
         return v;
     const auto alpha = hn::BitCast(d8, hn::Set(hn::Repartition<std::uint32_t, D8>(), 0xFF000000u)); // from mid
-    return hn::Or(hn::AndNot(alpha, v), hn::And(alpha, hn::LoadU(d8, mid + t)));
+    return hn::IfVecThenElse(alpha, hn::LoadU(d8, mid + t), v);
 }
 #endif
 
@@ -74,18 +57,17 @@ template <int S>
 void Row(const std::uint8_t* up, const std::uint8_t* mid, const std::uint8_t* down, std::uint8_t* out, int n)
 {
 #if HWY_TARGET != HWY_SCALAR
-    constexpr int R = S == 1 ? 2 : S;
     const hn::ScalableTag<std::uint8_t> d8;
     const int N = int(hn::Lanes(d8));
-    if (n >= N + 2 * R) {
-        hn::StoreU(Responses<S>(d8, up, mid, down, R), d8, out + R);
-        const int skip = int((N - (reinterpret_cast<std::uintptr_t>(out) + R) % N) % N);
-        int t = R + (skip == 0 ? N : skip - skip % S); // whole pixels from the start
-        for (; t + N + R <= n; t += N)
+    if (n >= N + 2 * S) {
+        hn::StoreU(Responses<S>(d8, up, mid, down, S), d8, out + S);
+        const int skip = int((N - (reinterpret_cast<std::uintptr_t>(out) + S) % N) % N);
+        int t = S + (skip == 0 ? N : skip - skip % S); // whole pixels from the start
+        for (; t + N + S <= n; t += N)
             hn::StoreU(Responses<S>(d8, up, mid, down, t), d8, out + t);
-        if (t < n - R)
-            hn::StoreU(Responses<S>(d8, up, mid, down, n - R - N), d8, out + n - R - N);
-        for (int k = 0; k < R; ++k) {
+        if (t < n - S)
+            hn::StoreU(Responses<S>(d8, up, mid, down, n - S - N), d8, out + n - S - N);
+        for (int k = 0; k < S; ++k) {
             out[k] = Response(up, mid, down, k, n, S);
             out[n - 1 - k] = Response(up, mid, down, n - 1 - k, n, S);
         }
