@@ -158,14 +158,19 @@ QList<QRgb> CutBoxes(const Moments* m)
     return palette;
 }
 
-void Refine(std::vector<Cell>& cells, QList<QRgb>& palette)
+bool Refine(std::vector<Cell>& cells, QList<QRgb>& palette)
 {
     const Nearest nearest(palette);
     std::vector<Moments> sums(std::size_t(palette.size()));
+    bool changed = false;
     for (Cell& c : cells) {
+        const int was = c.nearest;
         c.nearest = nearest.Of(c.r, c.g, c.b, c.nearest);
+        changed = changed || c.nearest != was;
         sums[std::size_t(c.nearest)] += c.sum;
     }
+    if (!changed)
+        return false;
     for (int i = 0; i < int(palette.size()); ++i) {
         const Moments& s = sums[std::size_t(i)];
         if (s.w == 0)
@@ -173,6 +178,7 @@ void Refine(std::vector<Cell>& cells, QList<QRgb>& palette)
         const auto mean = [&](std::int64_t sum) { return int((sum * 2 + s.w) / (s.w * 2)); };
         palette[i] = qRgb(mean(s.r), mean(s.g), mean(s.b));
     }
+    return true;
 }
 
 void MapCells(const std::vector<Cell>& cells, const QList<QRgb>& palette, std::uint8_t* table)

@@ -62,8 +62,9 @@ QList<QRgb> CutBoxes(const Moments* m);
 
 // Moves each palette colour to the mean of the cells nearest it (one step of
 // Lloyd's method), so that the boundaries between colours follow the
-// picture's colours rather than the box walls.
-void Refine(std::vector<Cell>& cells, QList<QRgb>& palette);
+// picture's colours rather than the box walls. False once no cell changed
+// its nearest colour, when further steps would change nothing.
+bool Refine(std::vector<Cell>& cells, QList<QRgb>& palette);
 
 // For every cell, the palette index nearest its mean colour.
 void MapCells(const std::vector<Cell>& cells, const QList<QRgb>& palette, std::uint8_t* table);

@@ -79,8 +79,8 @@ bool AllOpaque(const QImage& image)
     return (all >> 24) == 0xFF;
 }
 
-// How many refining steps follow the cut into boxes.
-constexpr int kRefineSteps = 2;
+// At most how many refining steps follow the cut into boxes.
+constexpr int kRefineSteps = 20;
 
 } // namespace
 
@@ -131,73 +131,92 @@ QImage QuantizedTo8bit(const QImage& image, TProgress* progress)
         return converted;
     }
 
-    // Second pass: the moments of every cell.
-    const std::unique_ptr<std::uint64_t[]> lanes(new (std::nothrow) std::uint64_t[kCells]());
-    const std::unique_ptr<Moments[]> moments(new (std::nothrow) Moments[kMoments]());
+    // Second pass: the moments of every cell, each part of the rows into
+    // its own table, the tables added up afterwards.
+    const int parts = RowParts(qint64(w) * h);
+    std::vector<std::unique_ptr<std::uint64_t[]>> lanes;
+    std::vector<std::unique_ptr<Moments[]>> moments;
+    for (int part = 0; part < parts; ++part) {
+        lanes.emplace_back(new (std::nothrow) std::uint64_t[kCells]());
+        moments.emplace_back(new (std::nothrow) Moments[kMoments]());
+        if (!lanes.back() || !moments.back())
+            return {};
+    }
     const std::unique_ptr<std::uint8_t[]> table(new (std::nothrow) std::uint8_t[kCells]());
-    if (!lanes || !moments || !table)
+    if (!table)
         return {};
-    const auto momentsOf = [&](std::uint32_t c) -> Moments& {
-        return moments[std::size_t(At(int(c >> 10) + 1, int((c >> 5) & 31) + 1, int(c & 31) + 1))];
+    const auto momentsOf = [](Moments* m, std::uint32_t c) -> Moments& {
+        return m[std::size_t(At(int(c >> 10) + 1, int((c >> 5) & 31) + 1, int(c & 31) + 1))];
     };
-    const auto spill = [&](std::uint32_t c, std::uint64_t sums) {
-        momentsOf(c) += Moments{std::int64_t(sums >> 48) / 7, std::int64_t((sums >> 32) & 0xFFFF),
-                                std::int64_t((sums >> 16) & 0xFFFF), std::int64_t(sums & 0xFFFF)};
+    const auto spill = [&](Moments* m, std::uint32_t c, std::uint64_t sums) {
+        momentsOf(m, c) += Moments{std::int64_t(sums >> 48) / 7, std::int64_t((sums >> 32) & 0xFFFF),
+                                   std::int64_t((sums >> 16) & 0xFFFF), std::int64_t(sums & 0xFFFF)};
     };
-    std::uint64_t* k = lanes.get();
-    ForEachRowBand(image, progress, [&](int, const std::uint32_t* row) {
+    ForEachRowInParts(image, progress, parts, [&](int part, int, const std::uint32_t* row) {
+        std::uint64_t* const k = lanes[std::size_t(part)].get();
+        Moments* const m = moments[std::size_t(part)].get();
         for (int x = 0; x < w; ++x) {
             const std::uint32_t p = row[x];
             const std::uint32_t c = CellOf(p);
             std::uint64_t sums = k[c] + LowBits(p);
             if ((sums >> 48) >= kSpillAt) {
-                spill(c, sums);
+                spill(m, c, sums);
                 sums = 0;
             }
             k[c] = sums;
         }
-        return true;
     });
-    // The rest of the lanes, and each cell's level added to its low bits.
+    // The rest of the lanes, the parts' tables added to the first, and each
+    // cell's level added to its low bits.
+    Moments* const m = moments[0].get();
     for (std::uint32_t c = 0; c < std::uint32_t(kCells); ++c) {
-        spill(c, k[c]);
-        Moments& m = momentsOf(c);
-        m.r += 8 * std::int64_t(c >> 10) * m.w;
-        m.g += 8 * std::int64_t((c >> 5) & 31) * m.w;
-        m.b += 8 * std::int64_t(c & 31) * m.w;
+        for (int part = 0; part < parts; ++part) {
+            spill(m, c, lanes[std::size_t(part)][c]);
+            if (part > 0)
+                momentsOf(m, c) += momentsOf(moments[std::size_t(part)].get(), c);
+        }
+        Moments& cell = momentsOf(m, c);
+        cell.r += 8 * std::int64_t(c >> 10) * cell.w;
+        cell.g += 8 * std::int64_t((c >> 5) & 31) * cell.w;
+        cell.b += 8 * std::int64_t(c & 31) * cell.w;
     }
+    lanes.clear();
+    moments.resize(1);
 
     // The occupied cells and their mean colours, then the table made
     // cumulative in place.
     std::vector<Cell> cells;
     cells.reserve(kCells);
     for (int c = 0; c < kCells; ++c) {
-        const Moments& m = moments[std::size_t(At((c >> 10) + 1, ((c >> 5) & 31) + 1, (c & 31) + 1))];
-        if (m.w == 0)
+        const Moments& sum = momentsOf(m, std::uint32_t(c));
+        if (sum.w == 0)
             continue;
-        const double scale = 1.0 / double(m.w);
-        const auto mean = [&](std::int64_t sum) { return int(double(sum) * scale + 0.5); };
-        cells.push_back({m, c, mean(m.r), mean(m.g), mean(m.b), -1});
+        const double scale = 1.0 / double(sum.w);
+        const auto mean = [&](std::int64_t total) { return int(double(total) * scale + 0.5); };
+        cells.push_back({sum, c, mean(sum.r), mean(sum.g), mean(sum.b), -1});
     }
     CheckCancel(progress);
-    Moments* m = moments.get();
     Cumulate(m);
 
     QList<QRgb> palette = CutBoxes(m);
     for (int step = 0; step < kRefineSteps; ++step) {
         CheckCancel(progress);
-        Refine(cells, palette);
+        if (!Refine(cells, palette))
+            break;
     }
     MapCells(cells, palette, table.get());
     out.setColorTable(palette);
 
-    // Third pass: every pixel the colour its cell was given.
+    // Third pass: every pixel the colour its cell was given. The rows are
+    // reached from the bits taken once: the parts never call the picture's
+    // own functions.
     const std::uint8_t* t = table.get();
-    ForEachRowBand(image, progress, [&](int y, const std::uint32_t* row) {
-        std::uint8_t* dst = out.scanLine(y);
+    std::uint8_t* const bits = out.bits();
+    const qsizetype stride = out.bytesPerLine();
+    ForEachRowInParts(image, progress, parts, [&](int, int y, const std::uint32_t* row) {
+        std::uint8_t* dst = bits + qsizetype(y) * stride;
         for (int x = 0; x < w; ++x)
             dst[x] = t[CellOf(row[x])];
-        return true;
     });
     return out;
 }

@@ -6,7 +6,11 @@
 #include <QImage>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
+#include <exception>
+#include <thread>
+#include <vector>
 
 // Rows per band: progress advances and cancellation is looked at once a band.
 constexpr int kRowBand = 64;
@@ -30,4 +34,58 @@ bool ForEachRowBand(const QImage& image, TProgress* progress, Fn fn)
         Advance(progress, y1 - y0);
     }
     return true;
+}
+
+// How many parts a pass over a picture of this many pixels is split into:
+// one per core (at most four, where memory stops keeping up), and only one
+// for a picture that takes no time.
+inline int RowParts(qint64 pixels)
+{
+    if (pixels < (qint64(1) << 20))
+        return 1;
+    return int(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+}
+
+// Calls fn(part, y, row) for every row of image, the rows cut into parts
+// bands of rows, each on its own thread (the calling one takes the first).
+// progress advances one step per row; a cancel, or anything fn throws,
+// stops every part between bands of rows and is thrown here once all have
+// stopped.
+template <typename Fn>
+void ForEachRowInParts(const QImage& image, TProgress* progress, int parts, Fn fn)
+{
+    const int h = image.height();
+    std::vector<std::exception_ptr> errors(std::size_t(std::max(parts, 1)));
+    std::atomic<bool> stop{false};
+    const auto run = [&](int part) {
+        try {
+            const int end = int(qint64(h) * (part + 1) / parts);
+            for (int y0 = int(qint64(h) * part / parts); y0 < end && !stop.load(); y0 += kRowBand) {
+                CheckCancel(progress);
+                const int y1 = std::min(end, y0 + kRowBand);
+                for (int y = y0; y < y1; ++y)
+                    fn(part, y, reinterpret_cast<const std::uint32_t*>(image.constScanLine(y)));
+                Advance(progress, y1 - y0);
+            }
+        } catch (...) {
+            errors[std::size_t(part)] = std::current_exception();
+            stop.store(true);
+        }
+    };
+    std::vector<std::thread> threads;
+    int started = 1;
+    try {
+        for (; started < parts; ++started)
+            threads.emplace_back(run, started);
+    } catch (...) {
+        // The parts no thread could take run here after the first.
+    }
+    run(0);
+    for (int part = started; part < parts; ++part)
+        run(part);
+    for (std::thread& thread : threads)
+        thread.join();
+    for (const std::exception_ptr& error : errors)
+        if (error)
+            std::rethrow_exception(error);
 }

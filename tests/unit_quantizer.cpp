@@ -5,12 +5,16 @@
 #include "image/Operations.h"
 #include "image/Progress.h"
 #include "image/Quantizer.h"
+#include "image/RowBands.h"
 #include "support/TestPictures.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <stdexcept>
+#include <vector>
 
 using namespace testpictures;
 
@@ -83,25 +87,75 @@ TEST(Quantizer, EachColourIsTheMeanOfThePixelsItStandsFor)
     // Two tight groups of colours, 384 each, their values skewed toward the
     // low end of their range so that the mean is not the range's middle;
     // over 10 000 pixels each, more than a cell's 16-bit sums hold at once.
+    // The larger picture's passes are split over threads, each with tables
+    // of its own: the sums added up must come out the same.
     const auto colour = [](int x, int y) {
+        x %= 128;
         const int r = (x % 8) * (x % 8) / 8, g = y % 8, b = (x / 8) % 8;
         return x < 64 ? qRgb(64 + r, 128 + g, b) : qRgb(200 + r, 8 + g * g / 8, 96 + b);
     };
-    const QImage picture = Colour(128, 160, colour);
-    const QImage indexed = QuantizedTo8bit(picture);
-    ASSERT_EQ(indexed.format(), QImage::Format_Indexed8);
-    for (const auto& [x0, x1] : {std::pair{0, 64}, std::pair{64, 128}}) {
-        double sum[3] = {};
-        for (int y = 0; y < 160; ++y)
-            for (int x = x0; x < x1; ++x) {
-                const QRgb p = colour(x, y);
-                sum[0] += qRed(p), sum[1] += qGreen(p), sum[2] += qBlue(p);
+    for (const auto& [width, height] : {std::pair{128, 160}, std::pair{1280, 1000}}) {
+        SCOPED_TRACE(width);
+        const QImage picture = Colour(width, height, colour);
+        const QImage indexed = QuantizedTo8bit(picture);
+        ASSERT_EQ(indexed.format(), QImage::Format_Indexed8);
+        for (const auto& [x0, x1] : {std::pair{0, 64}, std::pair{64, 128}}) {
+            double sum[3] = {};
+            for (int y = 0; y < height; ++y)
+                for (int x = x0; x < x1; ++x) {
+                    const QRgb p = colour(x, y);
+                    sum[0] += qRed(p), sum[1] += qGreen(p), sum[2] += qBlue(p);
+                }
+            const double n = double(height) * (x1 - x0);
+            const QRgb mean =
+                qRgb(int(std::lround(sum[0] / n)), int(std::lround(sum[1] / n)), int(std::lround(sum[2] / n)));
+            for (int y = 0; y < height; ++y)
+                for (int x = x0; x < width; x += 128)
+                    for (int k = x; k < x + (x1 - x0); ++k)
+                        ASSERT_EQ(indexed.pixel(k, y), mean) << k << "," << y;
+        }
+    }
+}
+
+TEST(RowParts, EveryRowOnceProgressWholeAndAStopFromAnyPart)
+{
+    const QImage picture(3, 10, QImage::Format_RGB32);
+    for (const int parts : {1, 2, 3, 7, 16}) {
+        SCOPED_TRACE(parts);
+        std::vector<std::atomic<int>> visits(10);
+        std::vector<int> partOf(10, -1), rowsOf(std::size_t(parts), 0);
+        TProgress progress;
+        ForEachRowInParts(picture, &progress, parts, [&](int part, int y, const std::uint32_t* row) {
+            EXPECT_EQ(row, reinterpret_cast<const std::uint32_t*>(picture.constScanLine(y)));
+            partOf[std::size_t(y)] = part;
+            ++visits[std::size_t(y)];
+        });
+        for (int y = 0; y < 10; ++y) {
+            EXPECT_EQ(visits[std::size_t(y)].load(), 1) << y;
+            ASSERT_GE(partOf[std::size_t(y)], 0);
+            ++rowsOf[std::size_t(partOf[std::size_t(y)])];
+            if (y > 0) {
+                EXPECT_LE(partOf[std::size_t(y - 1)], partOf[std::size_t(y)]) << "each part a band, in order";
             }
-        const double n = 160.0 * (x1 - x0);
-        const QRgb mean = qRgb(int(std::lround(sum[0] / n)), int(std::lround(sum[1] / n)), int(std::lround(sum[2] / n)));
-        for (int y = 0; y < 160; ++y)
-            for (int x = x0; x < x1; ++x)
-                ASSERT_EQ(indexed.pixel(x, y), mean) << x << "," << y;
+        }
+        for (const int rows : rowsOf)
+            EXPECT_TRUE(rows == 10 / parts || rows == (10 + parts - 1) / parts) << "parts of even size";
+        EXPECT_EQ(progress.Done(), 10);
+
+        // A failure in the last part, and a cancel, reach the caller once
+        // every part has stopped.
+        EXPECT_THROW(ForEachRowInParts(picture, nullptr, parts,
+                                       [&](int, int y, const std::uint32_t*) {
+                                           if (y == 9)
+                                               throw std::runtime_error("row 9");
+                                       }),
+                     std::runtime_error);
+        TProgress cancelled;
+        cancelled.Cancel();
+        int rows = 0;
+        EXPECT_THROW(ForEachRowInParts(picture, &cancelled, parts, [&](int, int, const std::uint32_t*) { ++rows; }),
+                     TCancelled);
+        EXPECT_EQ(rows, 0);
     }
 }
 
