@@ -1,59 +1,100 @@
 #include "PngReader.h"
+#include "PngUnfilter.h"
 #include "Progress.h"
 
 #include <QFile>
 
-#ifdef IMAGEBENCH_HAVE_SPNG
-#include <spng.h>
-#endif
+#include <zlib.h>
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <cstring>
-#include <memory>
+#include <exception>
+#include <mutex>
 #include <new>
 #include <system_error>
 #include <thread>
-
-#ifdef IMAGEBENCH_HAVE_SPNG
+#include <vector>
 
 namespace {
 
-// What libspng reads: the file, through Qt, so that every name the system
-// accepts opens.
-int ReadFromFile(spng_ctx*, void* user, void* destination, size_t length)
-{
-    auto* file = static_cast<QFile*>(user);
-    auto* out = static_cast<char*>(destination);
-    while (length > 0) {
-        const qint64 got = file->read(out, qint64(length));
-        if (got < 0)
-            return SPNG_IO_ERROR;
-        if (got == 0)
-            return SPNG_IO_EOF;
-        out += got;
-        length -= size_t(got);
-    }
-    return 0;
-}
-
-struct TContextEnd {
-    void operator()(spng_ctx* context) const { spng_ctx_free(context); }
+// A file that is not a well-formed PNG file: what is wrong with it.
+struct TDamaged {
+    const char* reason;
 };
 
-// Swaps red and blue of every 32-bit pixel: libspng's R, G, B, A bytes
-// become the image's B, G, R, A in memory.
-void ToBgra(std::uint8_t* row, int width)
+std::uint32_t Be32(const unsigned char* p)
 {
-    auto* pixels = reinterpret_cast<std::uint32_t*>(row);
-    for (int x = 0; x < width; ++x) {
-        std::uint32_t p;
-        std::memcpy(&p, pixels + x, 4);
-        p = (p & 0xFF00FF00u) | ((p >> 16) & 0xFFu) | ((p & 0xFFu) << 16);
-        std::memcpy(pixels + x, &p, 4);
-    }
+    return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
 }
+
+constexpr std::uint32_t Type(const char (&name)[5])
+{
+    return std::uint32_t(std::uint8_t(name[0])) << 24 | std::uint32_t(std::uint8_t(name[1])) << 16 |
+           std::uint32_t(std::uint8_t(name[2])) << 8 | std::uint8_t(name[3]);
+}
+
+// The chunks of the file in order: each one's type and length, then its
+// data read whole or in pieces, its CRC checked at the end.
+class TChunks {
+public:
+    explicit TChunks(QFile& file) : file_(file) {}
+
+    // The next chunk's header; its data and CRC follow.
+    void Next()
+    {
+        unsigned char header[8];
+        Read(header, 8);
+        length_ = Be32(header);
+        type_ = Be32(header + 4);
+        if (length_ > 0x7FFFFFFFu)
+            throw TDamaged{"a chunk's length is out of range"};
+        left_ = length_;
+        crc_ = crc32(0, header + 4, 4);
+    }
+    std::uint32_t Type() const { return type_; }
+    std::uint32_t Length() const { return length_; }
+    std::uint32_t Left() const { return left_; }
+
+    // Up to n bytes of the chunk's data.
+    std::uint32_t Data(unsigned char* to, std::uint32_t n)
+    {
+        n = std::min(n, left_);
+        Read(to, n);
+        crc_ = crc32(crc_, to, n);
+        left_ -= n;
+        return n;
+    }
+    // The rest of the chunk's data, unread, then its CRC unchecked: for
+    // chunks the reader has no use for.
+    void Skip()
+    {
+        if (!file_.seek(file_.pos() + qint64(left_) + 4))
+            throw TDamaged{"the file ends too early"};
+        left_ = 0;
+    }
+    // The chunk's CRC, once its data is read.
+    void Check()
+    {
+        unsigned char crc[4];
+        Read(crc, 4);
+        if (Be32(crc) != std::uint32_t(crc_))
+            throw TDamaged{"a chunk's CRC does not match its contents"};
+    }
+
+private:
+    void Read(unsigned char* to, std::uint32_t n)
+    {
+        if (n > 0 && file_.read(reinterpret_cast<char*>(to), qint64(n)) != qint64(n))
+            throw TDamaged{"the file ends too early"};
+    }
+
+    QFile& file_;
+    std::uint32_t type_ = 0, length_ = 0, left_ = 0;
+    uLong crc_ = 0;
+};
 
 // Brings the new image's memory in (the system maps and clears each page
 // at its first write) on a second thread, ahead of the decoder, so that
@@ -111,12 +152,164 @@ private:
     std::thread thread_;
 };
 
-TPngRead Failed(int error)
+
+// Inflates the image data on a second thread into a ring of filtered rows,
+// while the calling thread unfilters and converts the rows already there.
+class TInflater {
+public:
+    TInflater(TChunks& chunks, std::size_t rowBytes, int height)
+        : chunks_(chunks), stride_(rowBytes + 1), height_(height), ring_(kRing * stride_)
+    {
+        thread_ = std::thread([this] { Run(); });
+    }
+    ~TInflater()
+    {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+    TInflater(const TInflater&) = delete;
+    TInflater& operator=(const TInflater&) = delete;
+
+    // Filtered row y (its filter byte first), once inflated; throws
+    // TDamaged when the data ends or fails before it.
+    const unsigned char* Row(int y)
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return inflated_ > y || failed_ != nullptr; });
+        if (inflated_ <= y)
+            throw TDamaged{failed_};
+        return ring_.data() + std::size_t(y % kRing) * stride_;
+    }
+    // Row y is taken: its place in the ring may be filled again.
+    void Done(int y)
+    {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            taken_ = y + 1;
+        }
+        changed_.notify_all();
+    }
+
+private:
+    static constexpr int kRing = 64;
+
+    void Run()
+    {
+        const char* failure = nullptr;
+        try {
+            Inflate();
+        } catch (const TDamaged& damaged) {
+            failure = damaged.reason;
+        } catch (const std::bad_alloc&) {
+            failure = "there is not enough memory to read it";
+        }
+        const std::lock_guard<std::mutex> lock(mutex_);
+        failed_ = failure ? failure : "the image data ends early";
+        changed_.notify_all();
+    }
+
+    void Inflate()
+    {
+        z_stream z{};
+        if (inflateInit(&z) != Z_OK)
+            throw std::bad_alloc();
+        struct End {
+            z_stream& z;
+            ~End() { inflateEnd(&z); }
+        } end{z};
+        std::vector<unsigned char> input(std::size_t(1) << 18);
+        for (int y = 0; y < height_; ++y) {
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                changed_.wait(lock, [&] { return stop_ || y - taken_ < kRing; });
+                if (stop_)
+                    return;
+            }
+            z.next_out = ring_.data() + std::size_t(y % kRing) * stride_;
+            z.avail_out = uInt(stride_);
+            while (z.avail_out > 0) {
+                if (z.avail_in == 0) {
+                    while (chunks_.Left() == 0) {
+                        chunks_.Check();
+                        chunks_.Next();
+                        if (chunks_.Type() != Type("IDAT"))
+                            throw TDamaged{"the image data ends early"};
+                    }
+                    z.next_in = input.data();
+                    z.avail_in = chunks_.Data(input.data(), std::uint32_t(input.size()));
+                }
+                const int status = inflate(&z, Z_NO_FLUSH);
+                if (status == Z_STREAM_END && z.avail_out > 0)
+                    throw TDamaged{"the image data ends early"};
+                if (status == Z_MEM_ERROR)
+                    throw std::bad_alloc();
+                if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR)
+                    throw TDamaged{"the compressed image data is damaged"};
+            }
+            const std::lock_guard<std::mutex> lock(mutex_);
+            inflated_ = y + 1;
+            changed_.notify_all();
+        }
+    }
+
+    TChunks& chunks_;
+    const std::size_t stride_;
+    const int height_;
+    std::vector<unsigned char> ring_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    int inflated_ = 0, taken_ = 0;
+    bool stop_ = false;
+    const char* failed_ = nullptr;
+    std::thread thread_;
+};
+
+TPngRead Failed(const QString& reason)
 {
     TPngRead result;
     result.outcome = TPngRead::Failed;
-    result.reason = QString::fromLatin1(spng_strerror(error));
+    result.reason = reason;
     return result;
+}
+
+// The picture of a file whose header was read: its rows decoded into image.
+void DecodeRows(TChunks& chunks, QImage& image, int channels, TProgress* progress)
+{
+    const int width = image.width(), height = image.height();
+    const std::size_t rowBytes = std::size_t(width) * std::size_t(channels);
+    std::vector<unsigned char> rows(2 * rowBytes); // the row above and this one, unfiltered
+    unsigned char* above = rows.data();
+    unsigned char* row = above + rowBytes;
+    if (progress)
+        progress->Restart(height);
+    std::uint8_t* const bits = image.bits(); // detached once, here, before the other threads start
+    const qsizetype line = image.bytesPerLine();
+    TPrefault prefault(bits, line, height);
+    TInflater inflater(chunks, rowBytes, height);
+    for (int y = 0; y < height; ++y) {
+        CheckCancel(progress);
+        const unsigned char* filtered = inflater.Row(y);
+        prefault.WaitFor(y);
+        std::uint8_t* out = bits + qsizetype(y) * line;
+        // One byte a pixel: the image row is the unfiltered row itself.
+        unsigned char* to = channels == 1 ? out : row;
+        if (!UnfilterRow(filtered[0], filtered + 1, above, to, rowBytes, channels))
+            throw TDamaged{"a row names a filter PNG does not have"};
+        inflater.Done(y);
+        if (channels == 3)
+            RgbToPixels(row, reinterpret_cast<std::uint32_t*>(out), width);
+        else if (channels == 4)
+            RgbaToPixels(row, reinterpret_cast<std::uint32_t*>(out), width);
+        if (channels == 1)
+            above = out;
+        else
+            std::swap(above, row);
+        Advance(progress, 1);
+    }
 }
 
 } // namespace
@@ -126,109 +319,87 @@ bool OwnPngReader() { return true; }
 TPngRead ReadPng(const QString& fileName, qint64 maxBytes, TProgress* progress)
 {
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        TPngRead result;
-        result.outcome = TPngRead::Failed;
-        result.reason = file.errorString();
-        return result;
-    }
-    std::unique_ptr<spng_ctx, TContextEnd> owner(spng_ctx_new(0));
-    if (!owner)
-        throw std::bad_alloc();
-    spng_ctx* context = owner.get();
-    // Bounds for hostile files: the size any picture may have, and the
-    // memory ancillary chunks (text, profiles) may hold.
-    spng_set_image_limits(context, 1u << 24, 1u << 24);
-    spng_set_chunk_limits(context, std::size_t(16) << 20, std::size_t(64) << 20);
-    spng_set_crc_action(context, SPNG_CRC_ERROR, SPNG_CRC_DISCARD);
-    if (int error = spng_set_png_stream(context, ReadFromFile, &file))
-        return Failed(error);
-
-    spng_ihdr header{};
-    if (int error = spng_get_ihdr(context, &header))
-        return Failed(error);
-    if (header.bit_depth != 8 || header.interlace_method != 0 ||
-        (header.color_type != SPNG_COLOR_TYPE_GRAYSCALE && header.color_type != SPNG_COLOR_TYPE_INDEXED &&
-         header.color_type != SPNG_COLOR_TYPE_TRUECOLOR && header.color_type != SPNG_COLOR_TYPE_TRUECOLOR_ALPHA))
-        return {};
-    spng_trns trns{};
-    const bool hasTrns = spng_get_trns(context, &trns) == 0;
-    if (hasTrns && header.color_type != SPNG_COLOR_TYPE_INDEXED)
-        return {}; // a transparent colour key: Qt's reader turns it into alpha
-    const int width = int(header.width);
-    const int height = int(header.height);
-    if (qint64(width) * height * 4 > maxBytes) {
-        TPngRead result;
-        result.outcome = TPngRead::Failed;
-        result.tooLarge = QSize(width, height);
-        return result;
-    }
-
-    QImage::Format format = QImage::Format_Grayscale8;
-    int spngFormat = SPNG_FMT_RAW;
-    QList<QRgb> table;
-    switch (header.color_type) {
-    case SPNG_COLOR_TYPE_INDEXED: {
-        spng_plte plte{};
-        if (int error = spng_get_plte(context, &plte))
-            return Failed(error);
-        format = QImage::Format_Indexed8;
-        table.resize(qsizetype(plte.n_entries));
-        for (std::uint32_t i = 0; i < plte.n_entries; ++i) {
-            const int alpha = hasTrns && i < trns.n_type3_entries ? trns.type3_alpha[i] : 255;
-            table[qsizetype(i)] = qRgba(plte.entries[i].red, plte.entries[i].green, plte.entries[i].blue, alpha);
+    if (!file.open(QIODevice::ReadOnly))
+        return Failed(file.errorString());
+    try {
+        static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+        unsigned char signature[8];
+        if (file.read(reinterpret_cast<char*>(signature), 8) != 8 || std::memcmp(signature, kSignature, 8) != 0)
+            return {};
+        TChunks chunks(file);
+        chunks.Next();
+        unsigned char ihdr[13];
+        if (chunks.Type() != Type("IHDR") || chunks.Length() != 13)
+            throw TDamaged{"the file does not start with its header"};
+        chunks.Data(ihdr, 13);
+        chunks.Check();
+        const std::uint32_t width = Be32(ihdr), height = Be32(ihdr + 4);
+        const int depth = ihdr[8], colourType = ihdr[9];
+        if (width == 0 || height == 0 || width > 0x7FFFFFFFu || height > 0x7FFFFFFFu)
+            throw TDamaged{"the header gives an impossible size"};
+        if (ihdr[10] != 0 || ihdr[11] != 0 || ihdr[12] > 1)
+            throw TDamaged{"the header names an unknown method"};
+        // The kinds left to Qt's reader.
+        if (depth != 8 || ihdr[12] != 0 || (colourType != 0 && colourType != 2 && colourType != 3 && colourType != 6))
+            return {};
+        if (width > (1u << 24) || height > (1u << 24) || qint64(width) * height * 4 > maxBytes) {
+            TPngRead result;
+            result.outcome = TPngRead::Failed;
+            result.tooLarge = QSize(int(std::min<std::uint32_t>(width, 0x7FFFFFFF)), int(height));
+            return result;
         }
-        break;
-    }
-    case SPNG_COLOR_TYPE_TRUECOLOR:
-        format = QImage::Format_RGB32;
-        spngFormat = SPNG_FMT_RGBA8;
-        break;
-    case SPNG_COLOR_TYPE_TRUECOLOR_ALPHA:
-        format = QImage::Format_ARGB32;
-        spngFormat = SPNG_FMT_RGBA8;
-        break;
-    default:
-        break;
-    }
 
-    QImage image(width, height, format);
-    if (image.isNull())
-        throw std::bad_alloc();
-    if (format == QImage::Format_Indexed8)
-        image.setColorTable(table);
-    size_t rowBytes = 0;
-    if (int error = spng_decoded_image_size(context, spngFormat, &rowBytes))
-        return Failed(error);
-    rowBytes /= size_t(height);
-    if (int error = spng_decode_image(context, nullptr, 0, spngFormat, SPNG_DECODE_PROGRESSIVE))
-        return Failed(error);
-    if (progress)
-        progress->Restart(height);
-    std::uint8_t* const bits = image.bits(); // detached once, here, before the other thread starts
-    const qsizetype line = image.bytesPerLine();
-    TPrefault prefault(bits, line, height);
-    for (int y = 0; y < height; ++y) {
-        CheckCancel(progress);
-        prefault.WaitFor(y);
-        std::uint8_t* row = bits + qsizetype(y) * line;
-        const int error = spng_decode_row(context, row, rowBytes);
-        if (error != 0 && !(error == SPNG_EOI && y == height - 1))
-            return Failed(error);
-        if (spngFormat == SPNG_FMT_RGBA8)
-            ToBgra(row, width);
-        Advance(progress, 1);
+        // The chunks before the image data: the palette and its
+        // transparency; the others are skipped.
+        QList<QRgb> table;
+        for (chunks.Next(); chunks.Type() != Type("IDAT"); chunks.Next()) {
+            const std::uint32_t type = chunks.Type();
+            if (type == Type("PLTE") || type == Type("tRNS")) {
+                unsigned char data[768];
+                if (chunks.Length() > sizeof data || (type == Type("PLTE") && (chunks.Length() % 3 != 0 || chunks.Length() == 0)))
+                    throw TDamaged{"the palette is malformed"};
+                chunks.Data(data, chunks.Length());
+                chunks.Check();
+                if (type == Type("tRNS")) {
+                    if (colourType != 3)
+                        return {}; // a transparent colour key: Qt's reader turns it into alpha
+                    if (chunks.Length() > std::uint32_t(table.size()))
+                        throw TDamaged{"the transparency names more colours than the palette has"};
+                    for (std::uint32_t i = 0; i < chunks.Length(); ++i)
+                        table[qsizetype(i)] = qRgba(qRed(table[qsizetype(i)]), qGreen(table[qsizetype(i)]),
+                                                    qBlue(table[qsizetype(i)]), data[i]);
+                } else if (colourType == 3) {
+                    table.clear();
+                    for (std::uint32_t i = 0; i < chunks.Length(); i += 3)
+                        table.append(qRgb(data[i], data[i + 1], data[i + 2]));
+                }
+            } else if (type == Type("IEND")) {
+                throw TDamaged{"the file has no image data"};
+            } else if (!(type & 0x20000000u)) {
+                throw TDamaged{"the file has a critical chunk this reader does not know"};
+            } else {
+                chunks.Skip();
+            }
+        }
+        if (colourType == 3 && table.isEmpty())
+            throw TDamaged{"a palette picture without its palette"};
+
+        const int channels = colourType == 2 ? 3 : colourType == 6 ? 4 : 1;
+        const QImage::Format format = colourType == 0   ? QImage::Format_Grayscale8
+                                      : colourType == 3 ? QImage::Format_Indexed8
+                                      : colourType == 2 ? QImage::Format_RGB32
+                                                        : QImage::Format_ARGB32;
+        QImage image(int(width), int(height), format);
+        if (image.isNull())
+            throw std::bad_alloc();
+        if (format == QImage::Format_Indexed8)
+            image.setColorTable(table);
+        DecodeRows(chunks, image, channels, progress);
+        TPngRead result;
+        result.outcome = TPngRead::Read;
+        result.image = std::move(image);
+        return result;
+    } catch (const TDamaged& damaged) {
+        return Failed(QString::fromLatin1(damaged.reason));
     }
-    TPngRead result;
-    result.outcome = TPngRead::Read;
-    result.image = std::move(image);
-    return result;
 }
-
-#else
-
-bool OwnPngReader() { return false; }
-
-TPngRead ReadPng(const QString&, qint64, TProgress*) { return {}; }
-
-#endif

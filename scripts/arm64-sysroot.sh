@@ -1,6 +1,6 @@
 #!/bin/sh
 # The 64-bit ARM libraries the cross build links against and qemu-aarch64 runs
-# with: Debian's arm64 packages of Qt (Core, Gui, Widgets, Test), Highway, zlib, libspng and
+# with: Debian's arm64 packages of Qt (Core, Gui, Widgets, Test), Highway, zlib and
 # what they load, unpacked into a folder of their own (a sysroot) rather than
 # installed next to the machine's amd64 packages. Installing them through
 # dpkg's multiarch would work too, but drags the machine's amd64 copies of
@@ -21,7 +21,7 @@ version=$(dpkg-query -W -f='${Version}' qt6-base-dev)
 # desktop session or a package's scripts use (interpreters, GPU drivers,
 # input devices, printing, networking), none of which the offscreen tests
 # load.
-wanted="qt6-base-dev qt6-image-formats-plugins libhwy-dev zlib1g-dev libspng-dev libqt6test6 libqt6widgets6 libqt6gui6 libqt6core6 libqt6dbus6 libc6 libstdc++6"
+wanted="qt6-base-dev qt6-image-formats-plugins libhwy-dev zlib1g-dev libqt6test6 libqt6widgets6 libqt6gui6 libqt6core6 libqt6dbus6 libc6 libstdc++6"
 skip='^(perl|libperl|python3|libpython|dpkg|tar|debconf|sysvinit-utils|fontconfig$|fonts-|shared-mime-info|xkb-data|libllvm|libz3|libgl1-mesa-dri|libsensors|libdrm|libgbm|libegl-mesa|libglx-mesa|libxml2|libwayland-server|libelf|libedit|media-types|readline|libreadline|libncurses|libtinfo|libsqlite|libgdbm|libdb5|libnsl|libtirpc|libkrb|libk5|libgssapi|libkeyutils|libcom-err|libcups|libavahi|libgnutls|libnettle|libhogweed|libp11|libtasn|libidn|libunistring|libgmp|lsb-base|x11-common|xorg-sgml|x11proto|xtrans|libwacom|libinput|libevdev|libmtdev|libgudev|libudev|libproxy|libqt6(network|sql|xml|printsupport|opengl|openglwidgets|concurrent)6|qmake6-bin|qt6-base-dev-tools|qt6-qpa-plugins|libts0|libvulkan1|libssl3)'
 
 key=$( { echo "$version"; echo "$wanted"; echo "$skip"; } | sha256sum | cut -c1-12)

@@ -14,7 +14,7 @@
 set -eu
 
 packages="cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins libgl-dev libgtest-dev
-          libhwy-dev zlib1g-dev libspng-dev libpng-dev"
+          libhwy-dev zlib1g-dev libpng-dev"
 case "${1:-build}" in
   build) ;;
   bench) packages="$packages libbenchmark-dev libopencv-core-dev libopencv-imgproc-dev" ;;

@@ -12,7 +12,7 @@ build=build-windows-bench   # binaryDir of the windows-bench preset
 
 scripts/deps.sh windows
 windows_qt
-windows_libs highway libspng benchmark
+windows_libs highway benchmark
 stale_build "$build"
 [ -f "$build/build.ninja" ] || cmake --preset windows-bench
 cmake --build --preset windows-bench -j "$jobs"

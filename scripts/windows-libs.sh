@@ -2,10 +2,8 @@
 # Static libraries for 64-bit Windows (MinGW-w64) built from Debian's own
 # sources, the same versions as the host's development packages:
 #   highway    Google Highway (libhwy-dev), the row kernels' vector library
-#   libspng    PNG reading and writing (libspng-dev), on Debian's MinGW zlib
-#              (libz-mingw-w64-dev)
 #   benchmark  Google Benchmark (libbenchmark-dev), for make windows-bench
-# Usage: scripts/windows-libs.sh <name>...   (all three when none is named)
+# Usage: scripts/windows-libs.sh <name>...   (both when none is named)
 # Each is cached outside the work tree and reused while present:
 #   ${XDG_CACHE_HOME:-$HOME/.cache}/imagebench/<name>-<version>-mingw-<key>/
 # <key> is a hash of the version, the configure line, the compiler and the
@@ -33,29 +31,17 @@ common_args="-DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF -DCMAKE_POSITION
 source_of() {
   case $1 in
     highway) echo "highway libhwy-dev" ;;
-    libspng) echo "libspng libspng-dev" ;;
     benchmark) echo "benchmark libbenchmark-dev" ;;
-    *) log "unknown library $1 (highway, libspng, benchmark)"; exit 2 ;;
+    *) log "unknown library $1 (highway, benchmark)"; exit 2 ;;
   esac
 }
 args_of() {   # args_of <name> <upstream version>
   case $1 in
     highway) echo "-DHWY_ENABLE_TESTS=OFF -DHWY_ENABLE_EXAMPLES=OFF -DHWY_ENABLE_CONTRIB=OFF
                    -DHWY_ENABLE_INSTALL=ON -DHWY_WARNINGS_ARE_ERRORS=OFF" ;;
-    libspng) echo "-DSPNG_SHARED=OFF -DSPNG_STATIC=ON -DBUILD_EXAMPLES=OFF
-                   -DZLIB_INCLUDE_DIR=/usr/$triplet/include -DZLIB_LIBRARY=/usr/$triplet/lib/libz.a" ;;
     benchmark) echo "-DBENCHMARK_ENABLE_TESTING=OFF -DBENCHMARK_ENABLE_GTEST_TESTS=OFF
                      -DBENCHMARK_ENABLE_WERROR=OFF -DBENCHMARK_ENABLE_LTO=OFF -DBENCHMARK_ENABLE_INSTALL=ON
                      -DBENCHMARK_INSTALL_DOCS=OFF -DBENCHMARK_USE_BUNDLED_GTEST=OFF -DGIT_VERSION=$2" ;;
-  esac
-}
-
-# Fixes to a source before it builds for MinGW.
-prepare() {   # prepare <name> <source folder>
-  case $1 in
-    # libspng 0.7.3 gives the shared library's target the static one's
-    # include folder, so a static-only build fails to configure.
-    libspng) sed -i '/add_library(spng_static/{n;s/(spng PUBLIC/(spng_static PUBLIC/}' "$2/CMakeLists.txt" ;;
   esac
 }
 
@@ -122,7 +108,6 @@ build_one() {   # build_one <name>; prints the prefix
       fetch "$work" "$source" "$version"
       src=$(find "$work/dl" -maxdepth 1 -mindepth 1 -type d -name "$source-*" | head -n 1)
       [ -n "$src" ] || { log "no source of $source $version"; exit 1; }
-      prepare "$name" "$src"
       # Configure checks and build steps that run a program (try_run, a
       # library's own self-report) run it under Wine, in a prefix of their
       # own rather than the user's ~/.wine.
@@ -142,7 +127,7 @@ build_one() {   # build_one <name>; prints the prefix
   echo "$prefix"
 }
 
-[ $# -gt 0 ] || set -- highway libspng benchmark
+[ $# -gt 0 ] || set -- highway benchmark
 for name in "$@"; do
   build_one "$name"
 done

@@ -1,6 +1,6 @@
 #!/bin/sh
 # make windows: imagebench for 64-bit Windows, built on Debian.
-#   1. Qt for MinGW, Highway and libspng, built once into the cache
+#   1. Qt for MinGW and Highway, built once into the cache
 #      (scripts/qt-windows.sh, scripts/windows-libs.sh);
 #   2. the workbench and its whole test suite, cross-built (build-windows/);
 #   3. the program with every DLL it loads (build-windows/stage/imagebench/);
@@ -11,7 +11,7 @@
 scripts/deps.sh windows
 windows_qt
 # Static libraries, linked into the program: nothing more to deploy.
-windows_libs highway libspng
+windows_libs highway
 
 # Rebuilt from scratch when the Qt or a library underneath changed.
 stale_build "$build"

@@ -132,8 +132,12 @@ TEST(Png, EveryLayoutReadsBackExactlyAtOnePixelAndAroundBandBoundaries)
         const int band = PngRowsPerBand(Make(layout, width, 1));
         // The settings picked for the picture (nullptr), and on two bands
         // ones whose matches reach far back, across the band boundary.
+        // Each of the five row filters once, on a few rows: our reader
+        // undoes every one for every pixel size.
         using pngbands::TFilter;
         const pngbands::TSettings far[] = {{TFilter::Up, 1, 0}, {TFilter::Paeth, 6, 0}};
+        const pngbands::TSettings filters[] = {{TFilter::None, 1, 0}, {TFilter::Sub, 1, 0}, {TFilter::Up, 1, 0},
+                                               {TFilter::Average, 1, 0}, {TFilter::Paeth, 1, 0}};
         const struct {
             QSize size;
             const pngbands::TSettings* settings;
@@ -142,10 +146,17 @@ TEST(Png, EveryLayoutReadsBackExactlyAtOnePixelAndAroundBandBoundaries)
                      {{width, band + 1}, nullptr},
                      {{width, band + 1}, &far[0]},
                      {{width, band + 1}, &far[1]},
-                     {{width, 2 * band + 1}, nullptr}};
+                     {{width, 2 * band + 1}, nullptr},
+                     {{width, 5}, &filters[0]},
+                     {{width, 5}, &filters[1]},
+                     {{width, 5}, &filters[2]},
+                     {{width, 5}, &filters[3]},
+                     {{width, 5}, &filters[4]},
+                     {{2, 3}, &filters[4]}};
         for (const auto& [size, settings] : cases) {
             SCOPED_TRACE(std::string(NameOf(layout)) + " " + std::to_string(size.width()) + " x " +
-                         std::to_string(size.height()) + (settings ? " level " + std::to_string(settings->level) : ""));
+                         std::to_string(size.height()) + (settings ? " filter " + std::to_string(int(settings->filter)) + " level " + std::to_string(settings->level)
+                                   : ""));
             const QImage image = TBitmap::Normalized(Make(layout, size.width(), size.height()));
             TProgress progress;
             const QByteArray file = Written(image, &progress, settings);
