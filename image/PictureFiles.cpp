@@ -159,6 +159,8 @@ QImage ReadPictureFile(const QString& fileName, TProgress* progress)
             throw fail(QStringLiteral("there is not enough memory for a picture of %1 × %2 pixels.")
                            .arg(declared.width())
                            .arg(declared.height()));
+        } catch (const std::exception& error) { // no thread to decode on, say
+            throw fail(Because(QStringLiteral("the PNG reader failed"), QString::fromLocal8Bit(error.what())));
         }
         if (png.outcome == TPngRead::Read)
             return png.image;

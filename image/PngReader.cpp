@@ -1,4 +1,5 @@
 #include "PngReader.h"
+#include "Prefault.h"
 #include "PngUnfilter.h"
 #include "Progress.h"
 
@@ -95,63 +96,6 @@ private:
     std::uint32_t type_ = 0, length_ = 0, left_ = 0;
     uLong crc_ = 0;
 };
-
-// Brings the new image's memory in (the system maps and clears each page
-// at its first write) on a second thread, ahead of the decoder, so that
-// the decoding thread only decodes. Rows are handed over through ready_:
-// this thread writes only rows at or past it, the decoder only rows below.
-class TPrefault {
-public:
-    TPrefault(std::uint8_t* bits, qsizetype line, int height) : bits_(bits), line_(line), height_(height)
-    {
-        try {
-            thread_ = std::thread([this] { Run(); });
-        } catch (const std::system_error&) {
-            ready_.store(height_, std::memory_order_release); // the decoder faults them in itself
-        }
-    }
-    ~TPrefault()
-    {
-        stop_.store(true, std::memory_order_relaxed);
-        if (thread_.joinable())
-            thread_.join();
-    }
-    TPrefault(const TPrefault&) = delete;
-    TPrefault& operator=(const TPrefault&) = delete;
-
-    // Waits until row y is the decoder's.
-    void WaitFor(int y) const
-    {
-        while (ready_.load(std::memory_order_acquire) <= y)
-            std::this_thread::yield();
-    }
-
-private:
-    void Run()
-    {
-        constexpr qsizetype kPage = 4096;
-        const int step = int(std::max<qsizetype>(1, (qsizetype(1) << 20) / line_)); // about 1 MiB at a time
-        for (int y = 0; y < height_; y += step) {
-            const int end = std::min(height_, y + step);
-            if (stop_.load(std::memory_order_relaxed))
-                break;
-            for (qsizetype at = qsizetype(y) * line_; at < qsizetype(end) * line_; at += kPage)
-                bits_[at] = 0;
-            ready_.store(end, std::memory_order_release);
-        }
-        ready_.store(height_, std::memory_order_release);
-    }
-
-    // The image's memory, taken once by the decoding thread: the other
-    // thread never calls the image's own functions.
-    std::uint8_t* const bits_;
-    const qsizetype line_;
-    const int height_;
-    std::atomic<int> ready_{0};
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
-};
-
 
 // Inflates the image data on a second thread into a ring of filtered rows,
 // while the calling thread unfilters and converts the rows already there.
