@@ -194,6 +194,13 @@ private:
                 if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR)
                     throw TDamaged{"the compressed image data is damaged"};
             }
+            if (y + 1 == height_) {
+                // The rest of the chunk the last row ends in, for its CRC;
+                // compressed data after the last row is of no use.
+                while (chunks_.Left() > 0)
+                    chunks_.Data(input.data(), std::uint32_t(input.size()));
+                chunks_.Check();
+            }
             const std::lock_guard<std::mutex> lock(mutex_);
             inflated_ = y + 1;
             changed_.notify_all();
@@ -300,7 +307,8 @@ TPngRead ReadPng(const QString& fileName, qint64 maxBytes, TProgress* progress)
             const std::uint32_t type = chunks.Type();
             if (type == Type("PLTE") || type == Type("tRNS")) {
                 unsigned char data[768];
-                if (chunks.Length() > sizeof data || (type == Type("PLTE") && (chunks.Length() % 3 != 0 || chunks.Length() == 0)))
+                const bool malformed = type == Type("PLTE") && (chunks.Length() % 3 != 0 || chunks.Length() == 0);
+                if (chunks.Length() > sizeof data || malformed)
                     throw TDamaged{"the palette is malformed"};
                 chunks.Data(data, chunks.Length());
                 chunks.Check();

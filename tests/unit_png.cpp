@@ -22,6 +22,7 @@
 
 #ifdef IMAGEBENCH_TEST_LIBPNG
 #include <png.h>
+#include <zlib.h>
 #endif
 
 #include <cstdint>
@@ -154,9 +155,11 @@ TEST(Png, EveryLayoutReadsBackExactlyAtOnePixelAndAroundBandBoundaries)
                      {{width, 5}, &filters[4]},
                      {{2, 3}, &filters[4]}};
         for (const auto& [size, settings] : cases) {
+            const std::string how = settings ? " filter " + std::to_string(int(settings->filter)) + " level " +
+                                                   std::to_string(settings->level)
+                                             : "";
             SCOPED_TRACE(std::string(NameOf(layout)) + " " + std::to_string(size.width()) + " x " +
-                         std::to_string(size.height()) + (settings ? " filter " + std::to_string(int(settings->filter)) + " level " + std::to_string(settings->level)
-                                   : ""));
+                         std::to_string(size.height()) + how);
             const QImage image = TBitmap::Normalized(Make(layout, size.width(), size.height()));
             TProgress progress;
             const QByteArray file = Written(image, &progress, settings);
@@ -254,6 +257,103 @@ TEST(Png, OurReaderGivesWhatQtsReaderGivesOnFilesOthersWrite)
         EXPECT_EQ(picture.Bitmap()->Image().format(), expected.format());
         EXPECT_EQ(picture.Bitmap()->Image(), expected);
         EXPECT_EQ(picture.Bitmap()->Image().colorTable(), expected.colorTable());
+    }
+}
+
+namespace {
+
+// A PNG file made chunk by chunk: the signature, then each chunk with its
+// length and CRC.
+QByteArray PngOf(const QList<QPair<QByteArray, QByteArray>>& chunks)
+{
+    QByteArray file("\x89PNG\r\n\x1a\n", 8);
+    for (const auto& [type, data] : chunks) {
+        const QByteArray body = type + data;
+        const auto put32 = [&](quint32 v) {
+            for (int shift = 24; shift >= 0; shift -= 8)
+                file.append(char(v >> shift));
+        };
+        put32(quint32(data.size()));
+        file.append(body);
+        put32(quint32(crc32(0, reinterpret_cast<const Bytef*>(body.constData()), uInt(body.size()))));
+    }
+    return file;
+}
+
+QByteArray Ihdr(int width, int height, int depth, int colourType, int interlace = 0)
+{
+    const char bytes[13] = {char(width >> 24), char(width >> 16), char(width >> 8), char(width),
+                            char(height >> 24), char(height >> 16), char(height >> 8), char(height),
+                            char(depth), char(colourType), 0, 0, char(interlace)};
+    return QByteArray(bytes, 13);
+}
+
+QByteArray Deflated(const QByteArray& rows)
+{
+    uLongf size = compressBound(uLong(rows.size()));
+    QByteArray out(qsizetype(size), '\0');
+    compress(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(rows.constData()),
+             uLong(rows.size()));
+    out.resize(qsizetype(size));
+    return out;
+}
+
+} // namespace
+
+TEST(Png, OurReaderRefusesMalformedFilesWithTheReasonAndLeavesOtherKindsToQt)
+{
+    // A 2 x 2 palette picture: rows of filter byte and two indices.
+    const QByteArray rows("\x00\x00\x01\x02\x01\x00", 6); // the second row Up: both green
+    const QByteArray ihdr = Ihdr(2, 2, 8, 3), plte("\xff\x00\x00\x00\xff\x00", 6), idat = Deflated(rows);
+    QByteArray badCrc = PngOf({{"IHDR", ihdr}, {"PLTE", plte}, {"IDAT", idat}, {"IEND", {}}});
+    badCrc[badCrc.size() - 13] = char(badCrc[badCrc.size() - 13] ^ 1); // IDAT's last CRC byte
+    const QByteArray whole = PngOf({{"IHDR", ihdr}, {"PLTE", plte}, {"IDAT", idat}, {"IEND", {}}});
+    const struct {
+        const char* what;
+        QByteArray file;
+        int outcome;        // TPngRead's
+        const char* reason; // part of it, when Failed
+    } cases[] = {
+        {"valid", whole, TPngRead::Read, ""},
+        {"a chunk's CRC wrong", badCrc, TPngRead::Failed, "CRC"},
+        {"cut inside the image data", whole.left(whole.size() - 16), TPngRead::Failed, "ends"},
+        {"no palette", PngOf({{"IHDR", ihdr}, {"IDAT", idat}, {"IEND", {}}}), TPngRead::Failed, "palette"},
+        {"more transparency than colours",
+         PngOf({{"IHDR", ihdr}, {"PLTE", plte}, {"tRNS", "\x01\x02\x03"}, {"IDAT", idat}, {"IEND", {}}}),
+         TPngRead::Failed, "transparency"},
+        {"an unknown critical chunk", PngOf({{"IHDR", ihdr}, {"PLTE", plte}, {"ABCD", "x"}, {"IDAT", idat}}),
+         TPngRead::Failed, "critical"},
+        {"no image data", PngOf({{"IHDR", ihdr}, {"PLTE", plte}, {"IEND", {}}}), TPngRead::Failed, "no image"},
+        {"too little image data",
+         PngOf({{"IHDR", ihdr}, {"PLTE", plte}, {"IDAT", Deflated(rows.left(4))}, {"IEND", {}}}), TPngRead::Failed,
+         "ends early"},
+        {"damaged compressed data", PngOf({{"IHDR", ihdr}, {"PLTE", plte}, {"IDAT", "\x78\x9c\xff\xff\xff"}}),
+         TPngRead::Failed, "damaged"},
+        {"filter 5",
+         PngOf({{"IHDR", ihdr}, {"PLTE", plte}, {"IDAT", Deflated(QByteArray("\x05\x00\x01\x00\x01\x01", 6))}}),
+         TPngRead::Failed, "filter"},
+        {"zero width", PngOf({{"IHDR", Ihdr(0, 2, 8, 3)}, {"PLTE", plte}, {"IDAT", idat}}), TPngRead::Failed, "size"},
+        {"header not first", PngOf({{"PLTE", plte}, {"IHDR", ihdr}, {"IDAT", idat}}), TPngRead::Failed, "header"},
+        {"16 bits", PngOf({{"IHDR", Ihdr(2, 2, 16, 0)}, {"IDAT", idat}}), TPngRead::NotHandled, ""},
+        {"interlaced", PngOf({{"IHDR", Ihdr(2, 2, 8, 3, 1)}, {"PLTE", plte}, {"IDAT", idat}}), TPngRead::NotHandled,
+         ""},
+        {"a colour key", PngOf({{"IHDR", Ihdr(2, 2, 8, 2)}, {"tRNS", QByteArray(6, '\0')}, {"IDAT", idat}}),
+         TPngRead::NotHandled, ""},
+    };
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("made.png"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(WriteFile(path, c.file));
+        const TPngRead read = ReadPng(path, TPicture::kMaxDecodedBytes);
+        EXPECT_EQ(int(read.outcome), c.outcome) << read.reason.toStdString();
+        EXPECT_TRUE(read.reason.contains(QLatin1String(c.reason))) << read.reason.toStdString();
+        if (c.outcome == TPngRead::Read) {
+            EXPECT_EQ(read.image.pixel(0, 0), qRgb(255, 0, 0));
+            EXPECT_EQ(read.image.pixel(0, 1), qRgb(0, 255, 0));
+            EXPECT_EQ(read.image.pixel(1, 1), qRgb(0, 255, 0));
+        }
     }
 }
 
