@@ -80,7 +80,7 @@ bool AllOpaque(const QImage& image)
 }
 
 // At most how many refining steps follow the cut into boxes.
-constexpr int kRefineSteps = 20;
+constexpr int kRefineSteps = 32;
 
 } // namespace
 

@@ -11,7 +11,7 @@ class TProgress;
 // Any other gets up to 256 colours from the colour moments of a
 // 32 x 32 x 32 histogram: boxes of cells cut where most squared error goes
 // (Wu's method), each box's colour the mean of the pixels in it, then
-// refined by up to 20 steps of Lloyd's method; each pixel gets the colour
+// refined by up to 32 steps of Lloyd's method; each pixel gets the colour
 // nearest its cell's mean. On large pictures the passes over the rows are
 // split over the cores. Pictures of more colours with see-through pixels are left
 // to Qt's own conversion, which keeps alpha in the palette. A null image when the copy
