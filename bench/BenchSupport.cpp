@@ -2,9 +2,17 @@
 
 #include "image/kernels/Kernels.h"
 
+#include <QFile>
 #include <QImageReader>
 
-#include <malloc.h>
+#if defined(__GLIBC__)
+#include <malloc.h> // malloc_trim
+#endif
+#ifdef _WIN32
+#include <io.h> // _commit
+#else
+#include <unistd.h> // fsync
+#endif
 
 #include <algorithm>
 #include <cstdint>
@@ -197,13 +205,25 @@ std::function<void(benchmark::State&)> QtReadReference(std::function<QString()> 
     };
 }
 
+void SyncToDisk(QFile& file)
+{
+    file.flush();
+#ifdef _WIN32
+    _commit(file.handle());
+#else
+    ::fsync(file.handle());
+#endif
+}
+
 void AddRow(Row row) { Rows().push_back(std::move(row)); }
 
 std::string RowKey(const Row& row) { return Slug(row.command) + "/" + Slug(row.picture); }
 
 PeakMeter::PeakMeter()
 {
-    malloc_trim(0);
+#if defined(__GLIBC__)
+    malloc_trim(0); // memory freed earlier goes back, so the base is what is in use
+#endif
     base_ = StatusBytes("VmRSS:");
 }
 

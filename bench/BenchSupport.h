@@ -33,6 +33,8 @@
 #include <functional>
 #include <string>
 
+class QFile;
+
 namespace bench {
 
 struct Row {
@@ -80,6 +82,10 @@ void AddRow(Row row);
 // The reference of the rows that open a file: a bare QImageReader::read of
 // the file path() names, the picture released outside the timing.
 std::function<void(benchmark::State&)> QtReadReference(std::function<QString()> path);
+
+// Writes what the system holds of the open file to the disk, as a save of
+// ours does before it counts as done (fsync; _commit on Windows).
+void SyncToDisk(QFile& file);
 
 // Runs fn during static initialization; returns true, for a static bool.
 inline bool Register(const std::function<void()>& fn)

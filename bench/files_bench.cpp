@@ -12,7 +12,6 @@
 #include <QImageWriter>
 #include <QTemporaryDir>
 
-#include <unistd.h>
 
 #include <cstdint>
 
@@ -79,8 +78,7 @@ void AddSave(const char* kind, const char* name, double target = 1.1)
             file.open(QIODevice::WriteOnly);
             QImageWriter writer(&file, kind);
             writer.write(image);
-            file.flush();
-            ::fsync(file.handle());
+            bench::SyncToDisk(file);
         }
     };
     row.referenceName = "QImageWriter + fsync";

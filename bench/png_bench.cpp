@@ -15,7 +15,6 @@
 #include <QImageWriter>
 #include <QTemporaryDir>
 
-#include <unistd.h>
 
 #include <map>
 #include <string>
@@ -66,8 +65,7 @@ void QtSave(const QImage& image, const QString& path)
     file.open(QIODevice::WriteOnly);
     QImageWriter writer(&file, "png");
     writer.write(image);
-    file.flush();
-    ::fsync(file.handle());
+    bench::SyncToDisk(file);
 }
 
 void OurSave(const QImage& image, const QString& path)
