@@ -19,10 +19,10 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #ifdef IMAGEBENCH_TEST_LIBPNG
 #include <png.h>
-#include <zlib.h>
 #endif
 
 #include <cstdint>
