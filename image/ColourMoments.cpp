@@ -1,6 +1,8 @@
 #include "ColourMoments.h"
+#include "kernels/Kernels.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace colourmoments {
 
@@ -54,63 +56,68 @@ void Measure(const Moments* m, Box& box)
         }
 }
 
-// The nearest palette entry to a colour, searching outward from its green
-// level in a palette sorted by green and stopping where green alone is
-// farther than the best found.
+// The nearest palette entry to a colour and the distance to the next
+// nearest, all entries compared at once by the vector kernel.
 class Nearest {
 public:
+    struct Found {
+        int index;
+        int best, second; // squared distances
+    };
     explicit Nearest(const QList<QRgb>& palette)
+        : kernel_(kernels::Nearest()),
+          n_((int(palette.size()) + kernels::kNearestBlock - 1) / kernels::kNearestBlock * kernels::kNearestBlock)
     {
-        for (int i = 0; i < int(palette.size()); ++i)
-            entries_.push_back({qGreen(palette[i]), qRed(palette[i]), qBlue(palette[i]), i});
-        std::sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) { return a.g < b.g; });
-        for (int g = 0, i = 0; g < 256; ++g) {
-            while (i < int(entries_.size()) && entries_[std::size_t(i)].g < g)
-                ++i;
-            start_[g] = i;
+        for (int i = 0; i < n_; ++i) {
+            const bool in = i < int(palette.size());
+            red_[i] = in ? qRed(palette[i]) : kernels::kFarAway;
+            green_[i] = in ? qGreen(palette[i]) : kernels::kFarAway;
+            blue_[i] = in ? qBlue(palette[i]) : kernels::kFarAway;
         }
-        for (int i = 0; i < int(entries_.size()); ++i)
-            position_[entries_[std::size_t(i)].index] = i;
     }
-    // hint: an index likely to be near (the colour's last answer), so that
-    // the search starts with a close bound.
-    int Of(int r, int g, int b, int hint = -1) const
+    Found Of(int r, int g, int b) const
     {
-        const int n = int(entries_.size());
-        int best = 1 << 30, index = 0;
-        const auto consider = [&](const Entry& e) {
-            const int dr = e.r - r, db = e.b - b, dg = e.g - g;
-            const int d = dr * dr + dg * dg + db * db;
-            if (d < best || (d == best && e.index < index)) {
-                best = d;
-                index = e.index;
-            }
-        };
-        if (hint >= 0)
-            consider(entries_[std::size_t(position_[hint])]);
-        for (int i = start_[g]; i < n; ++i) {
-            const Entry& e = entries_[std::size_t(i)];
-            if ((e.g - g) * (e.g - g) > best)
-                break;
-            consider(e);
-        }
-        for (int i = start_[g] - 1; i >= 0; --i) {
-            const Entry& e = entries_[std::size_t(i)];
-            if ((g - e.g) * (g - e.g) > best)
-                break;
-            consider(e);
-        }
-        return index;
+        std::uint32_t keys[2];
+        kernel_(red_, green_, blue_, n_, r, g, b, keys);
+        return {int(keys[0] & 255), int(keys[0] >> 8), int(keys[1] >> 8)};
     }
 
 private:
-    struct Entry {
-        int g, r, b, index;
-    };
-    std::vector<Entry> entries_;
-    int start_[256];    // the first entry of each green level or above
-    int position_[256]; // where each palette index stands in entries_
+    kernels::NearestKernel kernel_;
+    int n_; // the palette's size rounded up to the kernel's block
+    alignas(64) std::int32_t red_[256], green_[256], blue_[256];
 };
+
+double Distance(const Cell& c, QRgb p)
+{
+    const int dr = qRed(p) - c.r, dg = qGreen(p) - c.g, db = qBlue(p) - c.b;
+    return std::sqrt(double(dr * dr + dg * dg + db * db));
+}
+
+// Gives every cell its nearest palette colour; true if any cell's changed.
+// A cell searches only where its bounds allow another colour to be as near
+// as its own (Hamerly's test); the margin covers the bounds' rounding.
+bool Assign(std::vector<Cell>& cells, const QList<QRgb>& palette)
+{
+    constexpr double kMargin = 1e-6;
+    const Nearest nearest(palette);
+    bool changed = false;
+    for (Cell& c : cells) {
+        if (c.nearest >= 0) {
+            if (c.upper + kMargin < c.lower)
+                continue;
+            c.upper = Distance(c, palette[c.nearest]);
+            if (c.upper + kMargin < c.lower)
+                continue;
+        }
+        const Nearest::Found f = nearest.Of(c.r, c.g, c.b);
+        changed = changed || f.index != c.nearest;
+        c.nearest = f.index;
+        c.upper = std::sqrt(double(f.best));
+        c.lower = std::sqrt(double(f.second));
+    }
+    return changed;
+}
 
 } // namespace
 
@@ -160,32 +167,47 @@ QList<QRgb> CutBoxes(const Moments* m)
 
 bool Refine(std::vector<Cell>& cells, QList<QRgb>& palette)
 {
-    const Nearest nearest(palette);
-    std::vector<Moments> sums(std::size_t(palette.size()));
-    bool changed = false;
-    for (Cell& c : cells) {
-        const int was = c.nearest;
-        c.nearest = nearest.Of(c.r, c.g, c.b, c.nearest);
-        changed = changed || c.nearest != was;
-        sums[std::size_t(c.nearest)] += c.sum;
-    }
-    if (!changed)
+    if (!Assign(cells, palette))
         return false;
+    std::vector<Moments> sums(std::size_t(palette.size()));
+    for (const Cell& c : cells)
+        sums[std::size_t(c.nearest)] += c.sum;
+    // Each colour moves to its mean; a cell's own colour may have moved away
+    // by as much as it moved, any other toward it by the most any moved.
+    std::vector<double> moved(std::size_t(palette.size()));
+    double most = 0, next = 0;
+    int mostIndex = -1;
     for (int i = 0; i < int(palette.size()); ++i) {
         const Moments& s = sums[std::size_t(i)];
         if (s.w == 0)
             continue;
         const auto mean = [&](std::int64_t sum) { return int((sum * 2 + s.w) / (s.w * 2)); };
+        const QRgb was = palette[i];
         palette[i] = qRgb(mean(s.r), mean(s.g), mean(s.b));
+        const int dr = qRed(was) - qRed(palette[i]), dg = qGreen(was) - qGreen(palette[i]),
+                  db = qBlue(was) - qBlue(palette[i]);
+        const double d = std::sqrt(double(dr * dr + dg * dg + db * db));
+        moved[std::size_t(i)] = d;
+        if (d > most) {
+            next = most;
+            most = d;
+            mostIndex = i;
+        } else if (d > next) {
+            next = d;
+        }
+    }
+    for (Cell& c : cells) {
+        c.upper += moved[std::size_t(c.nearest)];
+        c.lower -= c.nearest == mostIndex ? next : most;
     }
     return true;
 }
 
-void MapCells(const std::vector<Cell>& cells, const QList<QRgb>& palette, std::uint8_t* table)
+void MapCells(std::vector<Cell>& cells, const QList<QRgb>& palette, std::uint8_t* table)
 {
-    const Nearest nearest(palette);
+    Assign(cells, palette);
     for (const Cell& c : cells)
-        table[std::size_t(c.cell)] = std::uint8_t(nearest.Of(c.r, c.g, c.b, c.nearest));
+        table[std::size_t(c.cell)] = std::uint8_t(c.nearest);
 }
 
 } // namespace colourmoments

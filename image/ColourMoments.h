@@ -48,8 +48,12 @@ inline int At(int r, int g, int b) { return (r * kSide + g) * kSide + b; }
 struct Cell {
     Moments sum;
     int cell;
-    int r, g, b;     // mean
+    int r, g, b;      // mean
     int nearest = -1; // the palette index last found nearest
+    // Bounds on the distance to that colour (upper) and to every other
+    // (lower), kept as the palette moves, so that a cell whose bounds do not
+    // cross needs no search.
+    double upper = 0, lower = 0;
 };
 
 // Makes the table of cell moments cumulative in place: each entry becomes the
@@ -67,6 +71,6 @@ QList<QRgb> CutBoxes(const Moments* m);
 bool Refine(std::vector<Cell>& cells, QList<QRgb>& palette);
 
 // For every cell, the palette index nearest its mean colour.
-void MapCells(const std::vector<Cell>& cells, const QList<QRgb>& palette, std::uint8_t* table);
+void MapCells(std::vector<Cell>& cells, const QList<QRgb>& palette, std::uint8_t* table);
 
 } // namespace colourmoments

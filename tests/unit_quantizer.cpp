@@ -2,14 +2,17 @@
 // kept exactly (a fully transparent pixel keeps only its transparency, so the
 // cases have none), palette colours that are the means of the pixels they stand
 // for, a floor on the closeness of larger pictures, and its progress.
+#include "image/ColourMoments.h"
 #include "image/Operations.h"
 #include "image/Progress.h"
 #include "image/Quantizer.h"
+#include "image/kernels/Kernels.h"
 #include "image/RowBands.h"
 #include "support/TestPictures.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdint>
@@ -175,6 +178,65 @@ TEST(Quantizer, ManyColoursComeCloseToTheOriginal)
     for (const auto& c : cases) {
         const double psnr = Psnr(c.picture, QuantizedTo8bit(c.picture));
         EXPECT_GE(psnr, c.floor) << c.name;
+    }
+}
+
+TEST(Quantizer, EveryCellGoesToItsNearestColourAfterAnyNumberOfSteps)
+{
+    // The steps skip cells whose distance bounds rule out a change; the
+    // final look-up must still equal a search of the whole palette (lowest
+    // index of equally near colours), also with repeated palette colours,
+    // on every instruction set the nearest-colour kernel is built for.
+    using namespace colourmoments;
+    const struct {
+        int colours, steps;
+        bool repeats;
+    } cases[] = {{1, 3, false}, {2, 0, false}, {17, 1, true}, {64, 5, false}, {256, 2, true}, {256, 40, false}};
+    std::uint32_t seed = 7;
+    const auto random = [&seed](int below) {
+        seed = seed * 1664525u + 1013904223u;
+        return int((seed >> 8) % std::uint32_t(below));
+    };
+    for (const auto& c : cases) {
+        std::vector<Cell> start;
+        for (int i = 0; i < 3000; ++i) {
+            const int r = random(256), g = random(256), b = random(256), w = 1 + random(9);
+            start.push_back({Moments{w, std::int64_t(r) * w, std::int64_t(g) * w, std::int64_t(b) * w}, i, r, g, b});
+        }
+        QList<QRgb> first;
+        for (int i = 0; i < c.colours; ++i)
+            first.append(c.repeats && i % 3 == 2 ? first[i - 1] : qRgb(random(256), random(256), random(256)));
+        for (const std::int64_t target : kernels::Targets()) {
+            SCOPED_TRACE(testing::Message() << c.colours << " colours, " << c.steps << " steps, "
+                                            << kernels::TargetName(target));
+            kernels::Force(target);
+            std::vector<Cell> cells = start;
+            QList<QRgb> palette = first;
+            for (int step = 0; step < c.steps && Refine(cells, palette);)
+                ++step;
+            std::vector<std::uint8_t> table(cells.size());
+            MapCells(cells, palette, table.data());
+            // The kernel alone: the nearest and the next nearest, as keys.
+            std::vector<std::int32_t> rgb[3];
+            for (int i = 0; i < 256; ++i)
+                for (int k = 0; k < 3; ++k)
+                    rgb[k].push_back(i >= palette.size() ? kernels::kFarAway : int(palette[i] >> (16 - 8 * k) & 255));
+            const kernels::NearestKernel nearest = kernels::Nearest();
+            for (const Cell& cell : cells) {
+                std::vector<std::uint32_t> keys;
+                for (int i = 0; i < 256; ++i) {
+                    const int dr = rgb[0][i] - cell.r, dg = rgb[1][i] - cell.g, db = rgb[2][i] - cell.b;
+                    keys.push_back(std::uint32_t(dr * dr + dg * dg + db * db) << 8 | std::uint32_t(i));
+                }
+                std::sort(keys.begin(), keys.end());
+                ASSERT_EQ(table[std::size_t(cell.cell)], keys[0] & 255) << "cell " << cell.cell;
+                std::uint32_t found[2];
+                nearest(rgb[0].data(), rgb[1].data(), rgb[2].data(), 256, cell.r, cell.g, cell.b, found);
+                ASSERT_EQ(found[0], keys[0]) << "cell " << cell.cell;
+                ASSERT_EQ(found[1], keys[1]) << "cell " << cell.cell;
+            }
+            kernels::Force(0);
+        }
     }
 }
 

@@ -41,6 +41,17 @@ GreyKernel GreyRow();
 using LookUpKernel = void (*)(const std::uint8_t* index, const std::int32_t* table, std::int32_t* out, int n);
 LookUpKernel LookUp();
 
+// The two palette entries nearest the colour (r, g, b), of n entries held as
+// red, green and blue arrays; n a multiple of kNearestBlock, the entries past
+// the palette far away (kFarAway). keys[0] and keys[1]: squared distance << 8
+// | index of the nearest and the next nearest (of equally near entries the
+// lower index first).
+constexpr int kNearestBlock = 64;
+constexpr std::int32_t kFarAway = 1000;
+using NearestKernel = void (*)(const std::int32_t* red, const std::int32_t* green, const std::int32_t* blue, int n,
+                               int r, int g, int b, std::uint32_t* keys);
+NearestKernel Nearest();
+
 // For tests and benchmarks that compare the instruction sets (Highway's
 // target bits): those compiled in that this processor runs, best first (only
 // the scalar one under IMAGEBENCH_PORTABLE); Force(target) makes the kernels
