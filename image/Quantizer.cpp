@@ -1,6 +1,7 @@
 #include "Quantizer.h"
 #include "Bitmap.h"
 #include "ColourMoments.h"
+#include "Prefault.h"
 #include "Progress.h"
 #include "Reuse.h"
 #include "RowBands.h"
@@ -183,6 +184,14 @@ QImage QuantizedTo8bit(const QImage& image, TProgress* progress)
     lanes.clear();
     moments.resize(1);
 
+    // While the palette is chosen, the new picture's memory is brought in
+    // on another thread, ready for the third pass. Its rows are reached from
+    // the bits taken once: no thread but this one calls the picture's own
+    // functions.
+    std::uint8_t* const bits = out.bits();
+    const qsizetype stride = out.bytesPerLine();
+    const TPrefault prefault(bits, stride, h);
+
     // The occupied cells and their mean colours, then the table made
     // cumulative in place.
     std::vector<Cell> cells;
@@ -207,13 +216,10 @@ QImage QuantizedTo8bit(const QImage& image, TProgress* progress)
     MapCells(cells, palette, table.get());
     out.setColorTable(palette);
 
-    // Third pass: every pixel the colour its cell was given. The rows are
-    // reached from the bits taken once: the parts never call the picture's
-    // own functions.
+    // Third pass: every pixel the colour its cell was given.
     const std::uint8_t* t = table.get();
-    std::uint8_t* const bits = out.bits();
-    const qsizetype stride = out.bytesPerLine();
     ForEachRowInParts(image, progress, parts, [&](int, int y, const std::uint32_t* row) {
+        prefault.WaitFor(y);
         std::uint8_t* dst = bits + qsizetype(y) * stride;
         for (int x = 0; x < w; ++x)
             dst[x] = t[CellOf(row[x])];
