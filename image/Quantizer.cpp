@@ -7,6 +7,7 @@
 #include "RowBands.h"
 
 #include <QList>
+#include <QMutex>
 
 #include <algorithm>
 #include <cstdint>
@@ -83,6 +84,73 @@ bool AllOpaque(const QImage& image)
 // At most how many refining steps follow the cut into boxes.
 constexpr int kRefineSteps = 32;
 
+// A cell's lanes, moved out of the way before they overflow.
+struct Spill {
+    std::uint32_t cell;
+    std::uint64_t sums;
+};
+
+// The tables a conversion works in: per part of the rows its lanes and
+// spills, then the moments, the occupied cells and each cell's colour.
+struct Workspace {
+    static constexpr int kMostParts = 4;
+    std::vector<std::uint64_t> lanes[kMostParts];
+    std::vector<Spill> spills[kMostParts];
+    std::vector<Moments> moments;
+    std::vector<Cell> cells;
+    std::vector<std::uint8_t> table;
+};
+
+// The workspace is kept from one conversion to the next (some 4 MB): the
+// system has mapped its memory already, and fresh memory costs a page fault
+// every 4 KB, a tenth of a large conversion's time. A conversion that finds
+// it in use makes one of its own.
+QBasicMutex keptLock;
+std::unique_ptr<Workspace> kept;
+
+class Borrowed {
+public:
+    // A workspace cleared for a picture of width x height cut into parts
+    // bands of rows; false when it does not fit in memory.
+    Borrowed(int parts, int width, int height)
+    {
+        {
+            const QMutexLocker guard(&keptLock);
+            ws_ = std::move(kept);
+        }
+        try {
+            if (!ws_)
+                ws_ = std::make_unique<Workspace>();
+            // A cell spills once per kSpillAt / 7 of its pixels at most.
+            const std::size_t room = std::size_t(qint64(width) * (height / parts + 1) / (kSpillAt / 7) + 1);
+            for (int part = 0; part < parts; ++part) {
+                ws_->lanes[part].assign(kCells, 0);
+                ws_->spills[part].clear();
+                ws_->spills[part].reserve(room);
+            }
+            ws_->moments.assign(kMoments, Moments{});
+            ws_->cells.clear();
+            ws_->cells.reserve(kCells);
+            ws_->table.resize(kCells);
+        } catch (const std::bad_alloc&) {
+            ws_.reset();
+        }
+    }
+    ~Borrowed()
+    {
+        const QMutexLocker guard(&keptLock);
+        if (ws_ && !kept)
+            kept = std::move(ws_);
+    }
+    Borrowed(const Borrowed&) = delete;
+    Borrowed& operator=(const Borrowed&) = delete;
+    explicit operator bool() const { return ws_ != nullptr; }
+    Workspace* operator->() const { return ws_.get(); }
+
+private:
+    std::unique_ptr<Workspace> ws_;
+};
+
 } // namespace
 
 QImage QuantizedTo8bit(const QImage& image, TProgress* progress)
@@ -133,56 +201,46 @@ QImage QuantizedTo8bit(const QImage& image, TProgress* progress)
     }
 
     // Second pass: the moments of every cell, each part of the rows into
-    // its own table, the tables added up afterwards.
+    // lanes of its own, added up afterwards.
     const int parts = RowParts(qint64(w) * h);
-    std::vector<std::unique_ptr<std::uint64_t[]>> lanes;
-    std::vector<std::unique_ptr<Moments[]>> moments;
-    for (int part = 0; part < parts; ++part) {
-        lanes.emplace_back(new (std::nothrow) std::uint64_t[kCells]());
-        moments.emplace_back(new (std::nothrow) Moments[kMoments]());
-        if (!lanes.back() || !moments.back())
-            return {};
-    }
-    const std::unique_ptr<std::uint8_t[]> table(new (std::nothrow) std::uint8_t[kCells]());
-    if (!table)
+    const Borrowed ws(parts, w, h);
+    if (!ws)
         return {};
-    const auto momentsOf = [](Moments* m, std::uint32_t c) -> Moments& {
-        return m[std::size_t(At(int(c >> 10) + 1, int((c >> 5) & 31) + 1, int(c & 31) + 1))];
-    };
-    const auto spill = [&](Moments* m, std::uint32_t c, std::uint64_t sums) {
-        momentsOf(m, c) += Moments{std::int64_t(sums >> 48) / 7, std::int64_t((sums >> 32) & 0xFFFF),
-                                   std::int64_t((sums >> 16) & 0xFFFF), std::int64_t(sums & 0xFFFF)};
-    };
     ForEachRowInParts(image, progress, parts, [&](int part, int, const std::uint32_t* row) {
-        std::uint64_t* const k = lanes[std::size_t(part)].get();
-        Moments* const m = moments[std::size_t(part)].get();
+        std::uint64_t* const k = ws->lanes[part].data();
+        std::vector<Spill>& spills = ws->spills[part];
         for (int x = 0; x < w; ++x) {
             const std::uint32_t p = row[x];
             const std::uint32_t c = CellOf(p);
             std::uint64_t sums = k[c] + LowBits(p);
             if ((sums >> 48) >= kSpillAt) {
-                spill(m, c, sums);
+                spills.push_back({c, sums}); // within the room reserved
                 sums = 0;
             }
             k[c] = sums;
         }
     });
-    // The rest of the lanes, the parts' tables added to the first, and each
-    // cell's level added to its low bits.
-    Moments* const m = moments[0].get();
+    // The lanes and spills of every part added up, and each cell's level
+    // added to its low bits.
+    Moments* const m = ws->moments.data();
+    const auto momentsOf = [m](std::uint32_t c) -> Moments& {
+        return m[std::size_t(At(int(c >> 10) + 1, int((c >> 5) & 31) + 1, int(c & 31) + 1))];
+    };
+    const auto add = [&](std::uint32_t c, std::uint64_t sums) {
+        momentsOf(c) += Moments{std::int64_t(sums >> 48) / 7, std::int64_t((sums >> 32) & 0xFFFF),
+                                std::int64_t((sums >> 16) & 0xFFFF), std::int64_t(sums & 0xFFFF)};
+    };
+    for (int part = 0; part < parts; ++part)
+        for (const Spill& spill : ws->spills[part])
+            add(spill.cell, spill.sums);
     for (std::uint32_t c = 0; c < std::uint32_t(kCells); ++c) {
-        for (int part = 0; part < parts; ++part) {
-            spill(m, c, lanes[std::size_t(part)][c]);
-            if (part > 0)
-                momentsOf(m, c) += momentsOf(moments[std::size_t(part)].get(), c);
-        }
-        Moments& cell = momentsOf(m, c);
+        for (int part = 0; part < parts; ++part)
+            add(c, ws->lanes[part][c]);
+        Moments& cell = momentsOf(c);
         cell.r += 8 * std::int64_t(c >> 10) * cell.w;
         cell.g += 8 * std::int64_t((c >> 5) & 31) * cell.w;
         cell.b += 8 * std::int64_t(c & 31) * cell.w;
     }
-    lanes.clear();
-    moments.resize(1);
 
     // While the palette is chosen, the new picture's memory is brought in
     // on another thread, ready for the third pass. Its rows are reached from
@@ -194,10 +252,9 @@ QImage QuantizedTo8bit(const QImage& image, TProgress* progress)
 
     // The occupied cells and their mean colours, then the table made
     // cumulative in place.
-    std::vector<Cell> cells;
-    cells.reserve(kCells);
+    std::vector<Cell>& cells = ws->cells;
     for (int c = 0; c < kCells; ++c) {
-        const Moments& sum = momentsOf(m, std::uint32_t(c));
+        const Moments& sum = momentsOf(std::uint32_t(c));
         if (sum.w == 0)
             continue;
         const double scale = 1.0 / double(sum.w);
@@ -213,11 +270,11 @@ QImage QuantizedTo8bit(const QImage& image, TProgress* progress)
         if (!Refine(cells, palette))
             break;
     }
-    MapCells(cells, palette, table.get());
+    MapCells(cells, palette, ws->table.data());
     out.setColorTable(palette);
 
     // Third pass: every pixel the colour its cell was given.
-    const std::uint8_t* t = table.get();
+    const std::uint8_t* t = ws->table.data();
     ForEachRowInParts(image, progress, parts, [&](int, int y, const std::uint32_t* row) {
         prefault.WaitFor(y);
         std::uint8_t* dst = bits + qsizetype(y) * stride;

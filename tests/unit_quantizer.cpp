@@ -92,13 +92,17 @@ TEST(Quantizer, EachColourIsTheMeanOfThePixelsItStandsFor)
     // over 10 000 pixels each, more than a cell's 16-bit sums hold at once.
     // The larger picture's passes are split over threads, each with tables
     // of its own: the sums added up must come out the same.
-    const auto colour = [](int x, int y) {
+    // Green rises down the picture, so that sums lost where a cell's lanes
+    // are moved out of the way would move the mean.
+    int height = 0;
+    const auto colour = [&height](int x, int y) {
         x %= 128;
-        const int r = (x % 8) * (x % 8) / 8, g = y % 8, b = (x / 8) % 8;
+        const int r = (x % 8) * (x % 8) / 8, g = y * 8 / height, b = (x / 8) % 8;
         return x < 64 ? qRgb(64 + r, 128 + g, b) : qRgb(200 + r, 8 + g * g / 8, 96 + b);
     };
-    for (const auto& [width, height] : {std::pair{128, 160}, std::pair{1280, 1000}}) {
+    for (const auto& [width, rows] : {std::pair{128, 160}, std::pair{1280, 1000}}) {
         SCOPED_TRACE(width);
+        height = rows;
         const QImage picture = Colour(width, height, colour);
         const QImage indexed = QuantizedTo8bit(picture);
         ASSERT_EQ(indexed.format(), QImage::Format_Indexed8);
