@@ -187,53 +187,6 @@ TEST(Canvas, PixelsRoundTripAndStayInsideTheBitmap)
     EXPECT_EQ(empty.Canvas()->Pixels(0, 0), clNone);
 }
 
-TEST(Complement, InvertsEveryByteOfAnEightBitPicture)
-{
-    TBitmap bitmap;
-    bitmap.SetImage(Grey(3, 1, [](int x, int) { return x == 0 ? 0 : x == 1 ? 255 : 128; }));
-    Complement(bitmap);
-    EXPECT_EQ(bitmap.ScanLine(0)[0], 255);
-    EXPECT_EQ(bitmap.ScanLine(0)[1], 0);
-    EXPECT_EQ(bitmap.ScanLine(0)[2], 127);
-
-    // Odd widths leave row padding alone, and twice restores the picture.
-    const QImage random = RandomGrey(37, 11, 6);
-    bitmap.SetImage(random);
-    Complement(bitmap);
-    for (int y = 0; y < 11; ++y)
-        for (int x = 0; x < 37; ++x)
-            ASSERT_EQ(bitmap.ScanLine(y)[x], 255 - random.constScanLine(y)[x]);
-    Complement(bitmap);
-    EXPECT_EQ(bitmap.Image(), random);
-}
-
-TEST(Complement, InvertsEveryColourChannelAndKeepsAlpha)
-{
-    const QImage random = RandomColour(9, 5, 7, true);
-    TBitmap bitmap;
-    bitmap.SetImage(random);
-    Complement(bitmap);
-    for (int y = 0; y < 5; ++y)
-        for (int x = 0; x < 9; ++x) {
-            const QRgb before = random.pixel(x, y);
-            const QRgb after = bitmap.Image().pixel(x, y);
-            ASSERT_EQ(qRed(after), 255 - qRed(before));
-            ASSERT_EQ(qGreen(after), 255 - qGreen(before));
-            ASSERT_EQ(qBlue(after), 255 - qBlue(before));
-            ASSERT_EQ(qAlpha(after), qAlpha(before));
-        }
-    Complement(bitmap);
-    EXPECT_EQ(Bytes(bitmap), [&] {
-        TBitmap original;
-        original.SetImage(random);
-        return Bytes(original);
-    }());
-
-    TBitmap empty;
-    Complement(empty);
-    EXPECT_TRUE(empty.Empty());
-}
-
 class PictureFiles : public ::testing::Test {
 protected:
     QString Path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }

@@ -60,18 +60,6 @@ TEST(PalettePictures, ComplementInvertsThePaletteAndTwiceRestoresIt)
     EXPECT_EQ(Bytes(bitmap), bytes);
 }
 
-TEST(PalettePictures, ComplementLeavesACopyAlone)
-{
-    TBitmap original;
-    original.SetImage(SixteenColours(8, 8));
-    TBitmap copy;
-    copy.Assign(original);
-    Complement(copy);
-    EXPECT_EQ(original.PaletteEntry(1), SixteenColours(1, 1).color(1));
-    EXPECT_EQ(original.Image().colorTable(), SixteenColours(1, 1).colorTable());
-    EXPECT_NE(copy.PaletteEntry(1), original.PaletteEntry(1));
-}
-
 TEST(PalettePictures, GreyRampPicturesKeepTheByteOperations)
 {
     const QImage grey = Grey(9, 7, [](int x, int y) { return 30 * x + y; });
