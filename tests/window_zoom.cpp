@@ -1,6 +1,7 @@
 // The zoom box: every text of the table shows the size it names, any other
 // text shows natural size and puts "100%" back; the view is drawn from the
-// picture's current pixels at every size.
+// picture's current pixels at every size, reduced views as the rounded mean
+// of each box.
 #include "support/TestPictures.h"
 #include "support/WindowFixture.h"
 
@@ -55,103 +56,51 @@ protected:
     }
 };
 
-TEST_F(ZoomTest, EveryTextOfTheTableShowsTheSizeItNames)
+// A step at a time: an opened picture shows at natural size, drawn from its
+// pixels, where the control was; each text of the table shows the size it
+// names on each axis, from the natural size (never compounding), growing from
+// the same corner; any other text shows natural size and puts "100%" back;
+// an open after a zoom keeps the box; with no picture the control stays empty.
+TEST_F(ZoomTest, EachTextShowsTheSizeItNamesAndOpeningShowsNaturalSize)
 {
-    OpenPicture(RandomGrey(105, 105, 5));
     const struct {
-        const char* text;
-        int side;
-    } table[] = {{"25%", 26}, {"50%", 52}, {"75%", 78}, {"100%", 105}, {"150%", 157}, {"200%", 210}};
+        QSize open;       // a picture of this size opened first, unless empty
+        const char* text; // then typed into the box, if any
+        QSize size;       // the view after
+        const char* box;  // the box after
+    } steps[] = {
+        {{}, "200%", {0, 0}, "200%"},     {{105, 105}, nullptr, {105, 105}, "200%"},
+        {{}, "25%", {26, 26}, "25%"},     {{}, "50%", {52, 52}, "50%"},     {{}, "75%", {78, 78}, "75%"},
+        {{}, "100%", {105, 105}, "100%"}, {{}, "150%", {157, 157}, "150%"}, {{}, "200%", {210, 210}, "200%"},
+        {{}, "30%", {105, 105}, "100%"},  {{}, "200%", {210, 210}, "200%"}, {{}, "100", {105, 105}, "100%"},
+        {{}, "200%", {210, 210}, "200%"}, {{}, "abc", {105, 105}, "100%"},  {{}, "200%", {210, 210}, "200%"},
+        {{}, "200 %", {105, 105}, "100%"}, {{}, "200%", {210, 210}, "200%"}, {{}, "50%%", {105, 105}, "100%"},
+        {{101, 7}, "75%", {75, 5}, "75%"}, {{}, "150%", {151, 10}, "150%"},
+        {{40, 30}, nullptr, {40, 30}, "150%"}, {{}, "25%", {10, 7}, "25%"}, {{}, "150%", {60, 45}, "150%"},
+        {{}, "100%", {40, 30}, "100%"},
+    };
     const QPoint at = Image()->pos();
-    for (const auto& row : table) {
-        Zoom(QString::fromLatin1(row.text));
-        EXPECT_EQ(Image()->size(), QSize(row.side, row.side)) << row.text;
-        EXPECT_EQ(BoxText(), QString::fromLatin1(row.text));
-        EXPECT_EQ(Image()->pos(), at) << "the view grows from its top-left corner";
-        EXPECT_TRUE(Image()->Stretch());
-        EXPECT_FALSE(Image()->AutoSize());
-    }
-    EXPECT_EQ(Bitmap()->Width(), 105);
-    EXPECT_EQ(Bitmap()->Height(), 105);
-    EXPECT_TRUE(messages.isEmpty());
-}
-
-TEST_F(ZoomTest, WidthAndHeightScaleSeparately)
-{
-    OpenPicture(RandomGrey(101, 7, 6));
-    Zoom(QStringLiteral("75%"));
-    EXPECT_EQ(Image()->size(), QSize(75, 5));
-    Zoom(QStringLiteral("150%"));
-    EXPECT_EQ(Image()->size(), QSize(151, 10));
-}
-
-TEST_F(ZoomTest, OtherTextsShowNaturalSizeAndRestoreTheBox)
-{
-    OpenPicture(RandomGrey(105, 105, 7));
-    for (const char* text : {"30%", "100", "abc", "200 %", "50%%"}) {
-        Zoom(QStringLiteral("200%"));
-        ASSERT_EQ(Image()->size(), QSize(210, 210));
-        Zoom(QString::fromLatin1(text));
-        EXPECT_EQ(Image()->size(), QSize(105, 105)) << text;
-        EXPECT_EQ(BoxText(), QStringLiteral("100%")) << text;
-        EXPECT_TRUE(Image()->Stretch()) << text;
-        EXPECT_FALSE(Image()->AutoSize()) << text;
-    }
-}
-
-TEST_F(ZoomTest, HundredAfterAnotherZoomIsNaturalSize)
-{
-    OpenPicture(RandomGrey(40, 30, 8));
-    Zoom(QStringLiteral("25%"));
-    Zoom(QStringLiteral("150%"));
-    EXPECT_EQ(Image()->size(), QSize(60, 45)); // never compounds
-    Zoom(QStringLiteral("100%"));
-    EXPECT_EQ(Image()->size(), QSize(40, 30));
-    EXPECT_TRUE(Image()->Stretch());
-    EXPECT_FALSE(Image()->AutoSize());
-}
-
-TEST_F(ZoomTest, NoPictureGivesAnEmptyControl)
-{
-    Zoom(QStringLiteral("200%"));
-    EXPECT_EQ(Image()->size(), QSize(0, 0));
-    EXPECT_TRUE(messages.isEmpty());
-}
-
-TEST_F(ZoomTest, OpeningAfterAZoomShowsNaturalSizeAndKeepsTheBox)
-{
-    OpenPicture(RandomGrey(105, 105, 9));
-    Zoom(QStringLiteral("50%"));
-    OpenPicture(RandomGrey(64, 48, 10), QStringLiteral("second.png"));
-    EXPECT_EQ(Image()->size(), QSize(64, 48));
-    EXPECT_EQ(BoxText(), QStringLiteral("50%"));
-    ExpectDrawnIsBitmap();
-}
-
-TEST_F(ZoomTest, EnlargedViewsDrawSharpBlocks)
-{
-    OpenPicture(RandomColour(20, 15, 11, false));
-    Zoom(QStringLiteral("200%"));
-    ExpectDrawnIsBitmap();
-    const QImage drawn = Image()->grab().toImage();
-    for (int y = 0; y < 15; ++y)
-        for (int x = 0; x < 20; ++x) {
-            const TColor pixel = Image()->Canvas()->Pixels(x, y);
-            for (int k = 0; k < 4; ++k)
-                ASSERT_EQ(ColorFromRgb(drawn.pixel(2 * x + k % 2, 2 * y + k / 2)), pixel) << x << "," << y;
+    std::uint32_t seed = 5;
+    for (const auto& step : steps) {
+        SCOPED_TRACE(std::string("open ") + std::to_string(step.open.width()) + ", zoom " +
+                     (step.text ? step.text : "none"));
+        if (!step.open.isEmpty()) {
+            const QImage picture = RandomColour(step.open.width(), step.open.height(), ++seed, false);
+            OpenPicture(picture, QStringLiteral("%1.png").arg(seed));
+            EXPECT_EQ(Bitmap()->Image(), picture);
+            EXPECT_TRUE(Image()->AutoSize());
+            ExpectDrawnIsBitmap();
         }
-}
-
-TEST_F(ZoomTest, ReducedViewsAverageTheirBlocks)
-{
-    // 2 x 2 blocks of levels 0, 100, 100, 200 average to 100.
-    OpenPicture(Grey(64, 64, [](int x, int y) { return 100 * (x % 2 + y % 2); }));
-    Zoom(QStringLiteral("50%"));
-    const QImage drawn = Image()->grab().toImage();
-    ASSERT_EQ(drawn.size(), QSize(32, 32));
-    for (int y = 0; y < 32; ++y)
-        for (int x = 0; x < 32; ++x)
-            ASSERT_EQ(drawn.pixel(x, y), qRgb(100, 100, 100)) << x << "," << y;
+        if (step.text) {
+            Zoom(QString::fromLatin1(step.text));
+            EXPECT_TRUE(Image()->Stretch());
+            EXPECT_FALSE(Image()->AutoSize());
+        }
+        EXPECT_EQ(Image()->size(), step.size);
+        EXPECT_EQ(BoxText(), QString::fromLatin1(step.box));
+        EXPECT_EQ(Image()->pos(), at);
+    }
+    EXPECT_TRUE(messages.isEmpty());
 }
 
 TEST_F(ZoomTest, ReducedViewsShowTheRoundedMeanOfEveryBoxExactly)
@@ -222,7 +171,8 @@ TEST_F(ZoomTest, TheViewShowsWhatEveryCommandMade)
     } commands[] = {{"Complement1", Complement}, {"EdgeDetection1", EdgeDetect}, {"FlipRotate1", MirrorHorizontally}};
     const QImage pictures[] = {
         RandomGrey(96, 80, 12), RandomColour(96, 80, 13, false),
-        Palette(96, 80, {qRgb(200, 10, 30), qRgb(5, 90, 250), qRgb(60, 60, 0)}, [](int x, int y) { return (x + 2 * y) % 3; })};
+        Palette(96, 80, {qRgb(200, 10, 30), qRgb(5, 90, 250), qRgb(60, 60, 0)},
+                [](int x, int y) { return (x + 2 * y) % 3; })};
     for (const auto& command : commands)
         Trigger(command.action);
     EXPECT_TRUE(Bitmap()->Empty());
