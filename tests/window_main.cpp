@@ -123,18 +123,6 @@ TEST_F(WindowTest, ItemsWithoutCommandsChangeNothing)
     EXPECT_TRUE(messages.isEmpty());
 }
 
-TEST_F(WindowTest, OpenShowsThePictureAtNaturalSize)
-{
-    const QImage picture = RandomColour(40, 25, 2, false);
-    OpenPicture(picture);
-    ASSERT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
-    EXPECT_TRUE(Image()->AutoSize());
-    EXPECT_EQ(Image()->geometry(), QRect(16, 32, 40, 25));
-    EXPECT_EQ(Bitmap()->Image(), picture);
-    const QImage shown = OnScreen(Image());
-    EXPECT_EQ(shown.pixel(7, 3), picture.pixel(7, 3));
-}
-
 TEST_F(WindowTest, CancelledDialogsChangeNothing)
 {
     Open(QString()); // cancel
@@ -144,28 +132,6 @@ TEST_F(WindowTest, CancelledDialogsChangeNothing)
     Save(QString());
     EXPECT_TRUE(messages.isEmpty());
     EXPECT_TRUE(QDir(dir.path()).isEmpty());
-}
-
-TEST_F(WindowTest, AFailedOpenIsShownAndKeepsThePicture)
-{
-    OpenPicture(RandomGrey(30, 20, 3));
-    const QByteArray before = Bytes(*Bitmap());
-    const QString broken = dir.filePath(QStringLiteral("broken.png"));
-    ASSERT_TRUE(WriteFile(broken, "\x89PNG\r\n\x1a\n and then nothing useful"));
-    Image()->SetAutoSize(false);
-    Open(broken);
-    ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages[0].contains(QStringLiteral("broken.png"))) << messages[0].toStdString();
-    EXPECT_TRUE(Image()->AutoSize()) << "AutoSize turns on before loading and stays on";
-    EXPECT_EQ(Bytes(*Bitmap()), before);
-
-    // The window goes on working after the failure.
-    const QImage next = RandomGrey(12, 9, 4);
-    OpenPicture(next, QStringLiteral("next.png"));
-    EXPECT_EQ(messages.size(), 1);
-    EXPECT_EQ(Bitmap()->Image(), next);
-    Trigger("Complement1");
-    EXPECT_EQ(Bitmap()->ScanLine(0)[0], 255 - next.constScanLine(0)[0]);
 }
 
 TEST_F(WindowTest, TheStandardDisplayShowsTheMessageInABox)
