@@ -29,32 +29,9 @@ using namespace testpictures;
 
 class ProbeTest : public WindowTest {
 protected:
-    void Zoom(const char* text) const
-    {
-        QComboBox* box = Find<QComboBox>("ComboBox1");
-        box->lineEdit()->selectAll();
-        QTest::keyClicks(box->lineEdit(), QString::fromLatin1(text));
-        QTest::keyClick(box->lineEdit(), Qt::Key_Return);
-    }
-    // Moves the pointer to a position of the control, sent to the window so
-    // that (0, 0) is not taken for "the control's centre".
-    void Move(int x, int y) const { QTest::mouseMove(form.get(), Image()->mapTo(form.get(), QPoint(x, y))); }
-    QString Panel(const char* name) const { return Find<QLabel>(name)->text(); }
     QString X() const { return Panel("StatusPanel0"); }
     QString Y() const { return Panel("StatusPanel1"); }
     QString Value() const { return Panel("Label1"); }
-};
-
-// Counts the paint events a widget receives.
-class PaintCounter : public QObject {
-public:
-    int paints = 0;
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++paints;
-        return false;
-    }
 };
 
 // Real mouse moves over the control: the position of the bitmap pixel drawn
@@ -99,7 +76,7 @@ TEST_F(ProbeTest, ReportsThePixelDrawnUnderThePointer)
         }
         const QByteArray before = Bytes(*Bitmap());
         const qint64 key = Bitmap()->ChangeKey();
-        Move(row.at.x(), row.at.y());
+        MoveTo(row.at.x(), row.at.y());
         EXPECT_EQ(X(), QStringLiteral("X=%1").arg(row.pixel.x()));
         EXPECT_EQ(Y(), QStringLiteral("Y=%1").arg(row.pixel.y()));
         EXPECT_EQ(Value(), QString::fromLatin1(row.value));
@@ -114,17 +91,13 @@ TEST_F(ProbeTest, MovingTheMouseRedrawsOnlyTheTexts)
     OpenPicture(RandomGrey(300, 300, 3));
     Zoom("200%");
     QCoreApplication::processEvents();
-    PaintCounter image, label;
-    Image()->installEventFilter(&image);
-    Find<QLabel>("Label1")->installEventFilter(&label);
+    PaintRecorder image(Image()), label(Find<QLabel>("Label1"));
     for (int i = 0; i < 20; ++i) {
-        Move(10 + 7 * i, 20 + 5 * i);
+        MoveTo(10 + 7 * i, 20 + 5 * i);
         QCoreApplication::processEvents();
     }
     EXPECT_GT(label.paints, 0);
     EXPECT_EQ(image.paints, 0);
-    Image()->removeEventFilter(&image);
-    Find<QLabel>("Label1")->removeEventFilter(&label);
 }
 
 // The probe against what the window's buffer shows, at the display scale the

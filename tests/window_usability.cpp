@@ -36,24 +36,10 @@ protected:
     QScrollArea* Scroll() const { return Find<QScrollArea>("ScrollBox1"); }
     QScrollBar* Vertical() const { return Scroll()->verticalScrollBar(); }
     QScrollBar* Horizontal() const { return Scroll()->horizontalScrollBar(); }
-    QString Panel(const char* name) const { return Find<QLabel>(name)->text(); }
-    void MoveTo(int x, int y) const { QTest::mouseMove(form.get(), Image()->mapTo(form.get(), QPoint(x, y))); }
     void Settle() const
     {
         for (int i = 0; i < 3; ++i)
             QCoreApplication::processEvents();
-    }
-};
-
-// Records the parts of a widget its paint events asked for.
-class PaintRecorder : public QObject {
-public:
-    QRegion painted;
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint)
-            painted += static_cast<QPaintEvent*>(event)->region();
-        return false;
     }
 };
 
@@ -114,13 +100,14 @@ TEST_F(UsabilityTest, ScrollingRepaintsOnlyWhatComesIntoViewFromTheViewsCache)
     for (int y = 0; y < bitmap.Height(); ++y)
         std::memset(const_cast<std::uint8_t*>(bitmap.ScanLine(y)), 0, size_t(bitmap.Width()));
 
-    PaintRecorder recorder;
-    Image()->installEventFilter(&recorder);
-    Vertical()->setValue(Vertical()->value() + 12);
-    Settle();
-    Image()->removeEventFilter(&recorder);
+    QRect painted;
+    {
+        PaintRecorder recorder(Image());
+        Vertical()->setValue(Vertical()->value() + 12);
+        Settle();
+        painted = recorder.painted.boundingRect();
+    }
     const QRect visible = Image()->visibleRegion().boundingRect();
-    const QRect painted = recorder.painted.boundingRect();
     ASSERT_FALSE(painted.isEmpty());
     EXPECT_LE(painted.height(), 12) << "painted " << painted.height() << " rows of " << visible.height();
     EXPECT_EQ(painted.bottom(), visible.bottom());
@@ -258,9 +245,6 @@ TEST_F(UsabilityTest, TitlesAndAccessibleNamesReadAsTheFormsSay)
     for (const char* edit : {"Edit2", "Edit3", "Edit4", "Edit5"})
         EXPECT_FALSE(Find<QLineEdit>(edit)->accessibleName().isEmpty()) << edit;
 }
-
-// ---------------------------------------------------------------------------
-// Keyboard
 
 // ---------------------------------------------------------------------------
 // Zoom box

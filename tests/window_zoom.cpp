@@ -19,14 +19,6 @@ using namespace testpictures;
 
 class ZoomTest : public WindowTest {
 protected:
-    // Types the text into the zoom box and confirms it with Enter, as a user does.
-    void Zoom(const QString& text) const
-    {
-        QComboBox* box = Find<QComboBox>("ComboBox1");
-        box->lineEdit()->selectAll();
-        QTest::keyClicks(box->lineEdit(), text);
-        QTest::keyClick(box->lineEdit(), Qt::Key_Return);
-    }
     QString BoxText() const { return Find<QComboBox>("ComboBox1")->currentText(); }
 
     // Every pixel the screen shows of the control is the bitmap pixel it

@@ -15,11 +15,33 @@
 #include <QScreen>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPaintEvent>
+#include <QRegion>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+// Records the paint events a widget receives while it lives.
+class PaintRecorder : public QObject {
+public:
+    explicit PaintRecorder(QWidget* widget) : widget_(widget) { widget->installEventFilter(this); }
+    ~PaintRecorder() override { widget_->removeEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            ++paints;
+            painted += static_cast<QPaintEvent*>(event)->region();
+        }
+        return false;
+    }
+    int paints = 0;
+    QRegion painted;
+
+private:
+    QWidget* widget_;
+};
 
 class WindowTest : public ::testing::Test {
 protected:
@@ -95,6 +117,18 @@ protected:
             .toImage();
     }
     QString Text(const char* lineEdit) const { return Find<QLineEdit>(lineEdit)->text(); }
+    QString Panel(const char* label) const { return Find<QLabel>(label)->text(); }
+    // Types the text into the zoom box and confirms it with Enter, as a user does.
+    void Zoom(const QString& text) const
+    {
+        auto* box = Find<QComboBox>("ComboBox1");
+        box->lineEdit()->selectAll();
+        QTest::keyClicks(box->lineEdit(), text);
+        QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+    }
+    // Moves the pointer to a position of the control, sent to the window so
+    // that (0, 0) is not taken for "the control's centre".
+    void MoveTo(int x, int y) const { QTest::mouseMove(form.get(), Image()->mapTo(form.get(), QPoint(x, y))); }
 
     std::unique_ptr<THelpDlg> help;
     std::unique_ptr<TForm1> form;
