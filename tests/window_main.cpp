@@ -1,5 +1,5 @@
 // The main window as built from its form: initial state, menu, shortcuts,
-// picture files through the dialogs, complement, failures, help and closing.
+// cancelled dialogs, the standard message box, help and closing.
 #include "support/TestPictures.h"
 #include "support/WindowFixture.h"
 
@@ -148,26 +148,6 @@ TEST_F(WindowTest, TheStandardDisplayShowsTheMessageInABox)
     EXPECT_EQ(shown, QStringLiteral("There is no picture to save."));
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("x.png"))));
     EXPECT_TRUE(form->isVisible());
-}
-
-TEST_F(WindowTest, SaveWritesThePictureAndFailuresKeepTheOldFile)
-{
-    const QImage picture = RandomGrey(17, 11, 5);
-    OpenPicture(picture);
-    const QString saved = dir.filePath(QStringLiteral("saved.bmp"));
-    Save(saved);
-    ASSERT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
-    TPicture reloaded;
-    reloaded.LoadFromFile(saved);
-    EXPECT_EQ(Bytes(*reloaded.Bitmap()), Bytes(*Bitmap()));
-
-    const QString existing = dir.filePath(QStringLiteral("existing.unknownkind"));
-    ASSERT_TRUE(WriteFile(existing, "keep me"));
-    Save(existing);
-    ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages[0].contains(QStringLiteral("existing.unknownkind")));
-    EXPECT_EQ(FileBytes(existing), QByteArray("keep me"));
-    EXPECT_TRUE(Image()->AutoSize());
 }
 
 TEST_F(WindowTest, HelpIsModalAndTheSameEveryTime)
