@@ -33,21 +33,13 @@ using namespace testpictures;
 namespace {
 
 enum class Layout { Grey, Palette, PaletteAlpha, Colour, ColourAlpha };
-
+constexpr Layout kLayouts[] = {Layout::Grey, Layout::Palette, Layout::PaletteAlpha, Layout::Colour,
+                               Layout::ColourAlpha};
 const char* NameOf(Layout layout)
 {
-    switch (layout) {
-    case Layout::Grey:
-        return "grey";
-    case Layout::Palette:
-        return "palette";
-    case Layout::PaletteAlpha:
-        return "palette with see-through entries";
-    case Layout::Colour:
-        return "colour";
-    default:
-        return "colour with alpha";
-    }
+    static const char* const names[] = {"grey", "palette", "palette with see-through entries", "colour",
+                                        "colour with alpha"};
+    return names[int(layout)];
 }
 
 // Repeating patterns with noise in between: deflate finds matches, many of
@@ -112,6 +104,16 @@ QByteArray LibpngRgba(const QByteArray& file, int& width, int& height)
 }
 #endif
 
+// Our reader, through the picture: the same layout, bytes and palette.
+void ExpectLoads(const QString& path, const QImage& expected)
+{
+    TPicture picture;
+    picture.LoadFromFile(path);
+    EXPECT_EQ(picture.Bitmap()->Image().format(), expected.format());
+    EXPECT_EQ(picture.Bitmap()->Image(), expected);
+    EXPECT_EQ(picture.Bitmap()->Image().colorTable(), expected.colorTable());
+}
+
 // The picture's colours as R, G, B, A bytes, independent of its layout.
 QByteArray Rgba(const QImage& image)
 {
@@ -126,8 +128,7 @@ TEST(Png, EveryLayoutReadsBackExactlyAtOnePixelAndAroundBandBoundaries)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    for (Layout layout :
-         {Layout::Grey, Layout::Palette, Layout::PaletteAlpha, Layout::Colour, Layout::ColourAlpha}) {
+    for (Layout layout : kLayouts) {
         // An odd width, so that 8-bit rows are padded in memory.
         const int width = 333;
         const int band = PngRowsPerBand(Make(layout, width, 1));
@@ -179,15 +180,9 @@ TEST(Png, EveryLayoutReadsBackExactlyAtOnePixelAndAroundBandBoundaries)
             EXPECT_EQ(byLibpng, Rgba(image)) << "libpng";
 #endif
 
-            // Our reader, through the picture: the same layout, bytes and
-            // palette as the picture saved.
             const QString path = dir.filePath(QStringLiteral("round.png"));
             ASSERT_TRUE(WriteFile(path, file));
-            TPicture picture;
-            picture.LoadFromFile(path);
-            EXPECT_EQ(picture.Bitmap()->Image().format(), image.format());
-            EXPECT_EQ(picture.Bitmap()->Image(), image);
-            EXPECT_EQ(picture.Bitmap()->Image().colorTable(), image.colorTable());
+            ExpectLoads(path, image);
         }
     }
 }
@@ -229,8 +224,9 @@ TEST(Png, OurReaderGivesWhatQtsReaderGivesOnFilesOthersWrite)
         {"8-bit grey", Make(Layout::Grey, 70, 41).convertToFormat(QImage::Format_Grayscale8), {}, true},
         {"8-bit palette", Make(Layout::Palette, 64, 33), {}, true},
         {"8-bit palette, see-through", Make(Layout::PaletteAlpha, 65, 31), {}, true},
-        {"16-colour palette", Make(Layout::Palette, 40, 20).convertToFormat(QImage::Format_Indexed8,
-                                                                            Make(Layout::Palette, 1, 1).colorTable().mid(0, 16)),
+        {"16-colour palette",
+         Make(Layout::Palette, 40, 20)
+             .convertToFormat(QImage::Format_Indexed8, Make(Layout::Palette, 1, 1).colorTable().mid(0, 16)),
          {}, true},
         {"8-bit RGB", Make(Layout::Colour, 67, 39), {}, true},
         {"8-bit RGBA", colour, {}, true},
@@ -251,12 +247,7 @@ TEST(Png, OurReaderGivesWhatQtsReaderGivesOnFilesOthersWrite)
         EXPECT_EQ(ReadPng(path, TPicture::kMaxDecodedBytes).outcome == TPngRead::Read, c.ours && OwnPngReader());
         QImage byQt;
         ASSERT_TRUE(QImageReader(path).read(&byQt));
-        const QImage expected = TBitmap::Normalized(byQt);
-        TPicture picture;
-        picture.LoadFromFile(path);
-        EXPECT_EQ(picture.Bitmap()->Image().format(), expected.format());
-        EXPECT_EQ(picture.Bitmap()->Image(), expected);
-        EXPECT_EQ(picture.Bitmap()->Image().colorTable(), expected.colorTable());
+        ExpectLoads(path, TBitmap::Normalized(byQt));
     }
 }
 
@@ -305,9 +296,9 @@ TEST(Png, OurReaderRefusesMalformedFilesWithTheReasonAndLeavesOtherKindsToQt)
     // A 2 x 2 palette picture: rows of filter byte and two indices.
     const QByteArray rows("\x00\x00\x01\x02\x01\x00", 6); // the second row Up: both green
     const QByteArray ihdr = Ihdr(2, 2, 8, 3), plte("\xff\x00\x00\x00\xff\x00", 6), idat = Deflated(rows);
-    QByteArray badCrc = PngOf({{"IHDR", ihdr}, {"PLTE", plte}, {"IDAT", idat}, {"IEND", {}}});
-    badCrc[badCrc.size() - 13] = char(badCrc[badCrc.size() - 13] ^ 1); // IDAT's last CRC byte
     const QByteArray whole = PngOf({{"IHDR", ihdr}, {"PLTE", plte}, {"IDAT", idat}, {"IEND", {}}});
+    QByteArray badCrc = whole;
+    badCrc[badCrc.size() - 13] = char(badCrc[badCrc.size() - 13] ^ 1); // IDAT's last CRC byte
     const struct {
         const char* what;
         QByteArray file;
@@ -357,6 +348,23 @@ TEST(Png, OurReaderRefusesMalformedFilesWithTheReasonAndLeavesOtherKindsToQt)
     }
 }
 
+TEST(Png, APictureDeclaredLargerThanTheLimitIsRefusedAndLeavesThePictureEmpty)
+{
+    // 100000 x 100000 pixels, 40 GB decoded; the rest of the file valid.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("huge.png"));
+    ASSERT_TRUE(WriteFile(path, PngOf({{"IHDR", Ihdr(100000, 100000, 8, 2)}, {"IDAT", Deflated("\0\0\0\0")}})));
+    TPicture picture;
+    try {
+        picture.LoadFromFile(path);
+        ADD_FAILURE() << "a 100000 x 100000 picture loaded";
+    } catch (const Exception& error) {
+        EXPECT_TRUE(error.Message().contains(QStringLiteral("too large"))) << error.what();
+        EXPECT_TRUE(error.Message().contains(QStringLiteral("huge.png"))) << error.what();
+    }
+    EXPECT_TRUE(picture.Bitmap()->Empty());
+}
+
 TEST(Png, ACancelledSaveLeavesTheOldFileAndNoOther)
 {
     QTemporaryDir dir;
@@ -387,8 +395,7 @@ TEST(Png, PngcheckAcceptsEveryLayout)
         GTEST_SKIP() << "pngcheck is not installed";
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    for (Layout layout :
-         {Layout::Grey, Layout::Palette, Layout::PaletteAlpha, Layout::Colour, Layout::ColourAlpha}) {
+    for (Layout layout : kLayouts) {
         SCOPED_TRACE(NameOf(layout));
         const QImage image = TBitmap::Normalized(Make(layout, 300, 2 * PngRowsPerBand(Make(layout, 300, 1)) + 7));
         const QString path = dir.filePath(QStringLiteral("checked.png"));
