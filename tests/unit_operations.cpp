@@ -12,13 +12,6 @@ using namespace testpictures;
 
 namespace {
 
-QByteArray BytesOf(const QImage& image)
-{
-    TBitmap bitmap;
-    bitmap.SetImage(image);
-    return Bytes(bitmap);
-}
-
 // A dark pixel at (0, 0) in a picture of 100s, and the ring of 50s the edge
 // filter makes of it: its eight neighbours, wrapping round the edges.
 int DarkCorner(int x, int y) { return x == 0 && y == 0 ? 50 : 100; }
@@ -50,12 +43,12 @@ TEST(Operations, SmallPicturesComeOutAsWorkedOutByHand)
          Colour(1, 1, [](int, int) { return qRgba(10, 20, 250, 77); }, true), QByteArray("\x05\xeb\xf5\x4d", 4)},
         {"mirror of three pixels", MirrorHorizontally,
          Colour(3, 1, [&](int x, int) { return x == 0 ? a : x == 1 ? b : c; }),
-         BytesOf(Colour(3, 1, [&](int x, int) { return x == 0 ? c : x == 1 ? b : a; }))},
-        {"mirror of one column", MirrorHorizontally, RandomGrey(1, 9, 3), BytesOf(RandomGrey(1, 9, 3))},
+         Bytes(Colour(3, 1, [&](int x, int) { return x == 0 ? c : x == 1 ? b : a; }))},
+        {"mirror of one column", MirrorHorizontally, RandomGrey(1, 9, 3), Bytes(RandomGrey(1, 9, 3))},
         {"edges of a uniform picture, border included", EdgeDetect, Grey(9, 6, 173), QByteArray(9 * 6, '\0')},
-        {"a bright pixel and its black surrounding stay", EdgeDetect, bright, BytesOf(bright)},
+        {"a bright pixel and its black surrounding stay", EdgeDetect, bright, Bytes(bright)},
         {"a dark corner lights its wrapped neighbours", EdgeDetect, Grey(6, 5, DarkCorner),
-         BytesOf(Grey(6, 5, Ring(6, 5)))},
+         Bytes(Grey(6, 5, Ring(6, 5)))},
         // Twice: the ring's pixels next to two others of it go up to 8 x 50 - 4 x 50.
         {"a second pass filters the first one's result", EdgeDetect, Grey(8, 6, DarkCorner),
          reference::Laplacian(Grey(8, 6, Ring(8, 6))), 2},
@@ -67,7 +60,7 @@ TEST(Operations, SmallPicturesComeOutAsWorkedOutByHand)
         {"channels apart, alpha kept", EdgeDetect,
          Colour(5, 4, [](int x, int y) { return qRgba(120, x == 2 && y == 1 ? 255 : 0, x == 3 ? 200 : 0, 16 * x + y); },
                 true),
-         BytesOf(Colour(
+         Bytes(Colour(
              5, 4, [](int x, int y) { return qRgba(0, x == 2 && y == 1 ? 255 : 0, x == 3 ? 255 : 0, 16 * x + y); },
              true))},
         {"smooth grey", EdgeDetect, smoothGrey, reference::Laplacian(smoothGrey)},
@@ -110,7 +103,7 @@ TEST(Operations, EachKeepsCopiesMetadataAndEmptyPictures)
             bitmap.OnChange = [&] { ++notified; };
             const qint64 key = bitmap.ChangeKey();
             operation(bitmap);
-            EXPECT_EQ(Bytes(copy), BytesOf(picture));
+            EXPECT_EQ(Bytes(copy), Bytes(picture));
             EXPECT_EQ(copy.Image().colorTable(), picture.colorTable());
             EXPECT_EQ(notified, int(operation == MirrorHorizontally || IsPalettePicture(copy)));
             EXPECT_NE(bitmap.ChangeKey(), key);
