@@ -11,7 +11,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QPaintEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSemaphore>

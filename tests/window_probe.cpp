@@ -4,11 +4,8 @@
 #include "support/TestPictures.h"
 #include "support/WindowFixture.h"
 
-#include <QComboBox>
 #include <QEvent>
-#include <QLineEdit>
 #include <QBackingStore>
-#include <QMouseEvent>
 #include <QSet>
 #include <QWindow>
 

@@ -13,13 +13,12 @@
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
-#include <QRegularExpression>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <memory>
+#include <vector>
 
 using namespace testpictures;
 
@@ -57,14 +56,9 @@ constexpr ZoomText kZooms[] = {{"25%", 25},     {"50%", 50},    {"75%", 75},    
                            {"200%", 200},  {"30%", 0},     {"100", 0},     {"", 0},        {"abc", 0},
                            {"200%%", 0},    {" 50%", 0},    {"-25%", 0},    {"1e9%", 0}};
 
-using Matrix = std::unique_ptr<std::int32_t[]>;
-Matrix Snapshot(const TMatrix& m)
-{
-    Matrix copy(new std::int32_t[MatrixSize * MatrixSize]);
-    std::memcpy(copy.get(), m, sizeof(TMatrix));
-    return copy;
-}
-bool Same(const TMatrix& m, const Matrix& copy) { return std::memcmp(m, copy.get(), sizeof(TMatrix)) == 0; }
+using Matrix = std::vector<std::int32_t>;
+Matrix Snapshot(const TMatrix& m) { return Matrix(m, m + MatrixSize * MatrixSize); }
+bool Same(const TMatrix& m, const Matrix& copy) { return std::equal(copy.begin(), copy.end(), m); }
 
 // What the picture shows: its bytes and, on 8-bit pictures, its palette.
 QByteArray Shown(const TBitmap& bitmap)

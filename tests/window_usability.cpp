@@ -12,11 +12,7 @@
 #include <QFileDialog>
 #include <QImageReader>
 #include <QImageWriter>
-#include <QMenu>
-#include <QMenuBar>
-#include <QPaintEvent>
 #include <QPushButton>
-#include <QRegion>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStatusBar>

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QImage>
 #include <QImageWriter>
+#include <QtEndian>
 
 #include <algorithm>
 #include <cstdint>
@@ -41,22 +42,6 @@ QByteArray Written(const char* format, QImage::Format layout = QImage::Format_RG
     return buffer.data();
 }
 
-void Put16LE(QByteArray& b, int at, quint32 v)
-{
-    b[at] = char(v);
-    b[at + 1] = char(v >> 8);
-}
-void Put32LE(QByteArray& b, int at, quint32 v)
-{
-    Put16LE(b, at, v);
-    Put16LE(b, at + 2, v >> 16);
-}
-void Put32BE(QByteArray& b, int at, quint32 v)
-{
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = char(v >> (24 - 8 * i));
-}
-
 // A GIF that needs no LZW compressor: 128 colours, so codes are 8 bits wide,
 // and a clear code every 100 pixels keeps them from growing.
 QByteArray HandMadeGif()
@@ -89,8 +74,8 @@ QByteArray HandMadeTga()
 {
     QByteArray tga(18, '\0');
     tga[2] = 2;
-    Put16LE(tga, 12, kWidth);
-    Put16LE(tga, 14, kHeight);
+    qToLittleEndian<quint16>(kWidth, tga.data() + 12);
+    qToLittleEndian<quint16>(kHeight, tga.data() + 14);
     tga[16] = 24;
     tga[17] = 0x20;
     const QImage source = Source(QImage::Format_RGB32);
@@ -117,9 +102,9 @@ quint32 Crc32(const QByteArray& bytes, int from, int to)
 // that only the size is wrong.
 QByteArray PngDeclaring(QByteArray png, quint32 width, quint32 height)
 {
-    Put32BE(png, 16, width);
-    Put32BE(png, 20, height);
-    Put32BE(png, 29, Crc32(png, 12, 29));
+    qToBigEndian<quint32>(width, png.data() + 16);
+    qToBigEndian<quint32>(height, png.data() + 20);
+    qToBigEndian<quint32>(Crc32(png, 12, 29), png.data() + 29);
     return png;
 }
 
@@ -212,7 +197,8 @@ QList<Input> Build(const QString& folder)
     // The file with little-endian fields (at, value, bytes) put in.
     const auto with = [](QByteArray bytes, std::initializer_list<std::tuple<int, quint32, int>> fields) {
         for (const auto& [at, value, size] : fields)
-            size == 2 ? Put16LE(bytes, at, value) : Put32LE(bytes, at, value);
+            size == 2 ? qToLittleEndian<quint16>(quint16(value), bytes.data() + at)
+                      : qToLittleEndian<quint32>(value, bytes.data() + at);
         return bytes;
     };
     m.Add("bmp", "width 2^31 - 1", "bmp", with(bmp, {{18, 0x7FFFFFFF, 4}}));
