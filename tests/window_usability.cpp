@@ -1,7 +1,7 @@
 // What a user meets beyond the commands themselves: the client area scrolls,
 // texts show whole, titles and accessible names read as the forms say, the
-// keyboard reaches the menus, commands show the wait cursor, the file
-// dialogs' filters and messages, and the zoom box on losing the focus.
+// keyboard reaches the controls, commands show the wait cursor, the file
+// dialogs' filters and messages.
 #include "image/Operations.h"
 #include "support/TestPictures.h"
 #include "support/WindowFixture.h"
@@ -240,27 +240,6 @@ TEST_F(UsabilityTest, TitlesAndAccessibleNamesReadAsTheFormsSay)
     }
     for (const char* edit : {"Edit2", "Edit3", "Edit4", "Edit5"})
         EXPECT_FALSE(Find<QLineEdit>(edit)->accessibleName().isEmpty()) << edit;
-}
-
-// ---------------------------------------------------------------------------
-// Zoom box
-
-TEST_F(UsabilityTest, LeavingTheZoomBoxAppliesItsText)
-{
-    OpenPicture(RandomGrey(40, 30, 6));
-    QApplication::setActiveWindow(form.get());
-    auto* box = Find<QComboBox>("ComboBox1");
-    box->setFocus();
-    box->lineEdit()->selectAll();
-    QTest::keyClicks(box->lineEdit(), QStringLiteral("200%"));
-    QTest::keyClick(box->lineEdit(), Qt::Key_Tab);
-    EXPECT_EQ(Image()->size(), QSize(80, 60));
-    box->setFocus();
-    box->lineEdit()->selectAll();
-    QTest::keyClicks(box->lineEdit(), QStringLiteral("abc"));
-    Find<QPushButton>("Button1")->setFocus(); // a click elsewhere
-    EXPECT_EQ(Image()->size(), QSize(40, 30));
-    EXPECT_EQ(box->currentText(), QStringLiteral("100%"));
 }
 
 // ---------------------------------------------------------------------------

@@ -54,6 +54,7 @@ protected:
 // names on each axis, from the natural size (never compounding), growing from
 // the same corner; any other text shows natural size and puts "100%" back;
 // an open after a zoom keeps the box; with no picture the control stays empty.
+// Leaving the box by Tab or a click elsewhere applies its text as Enter does.
 TEST_F(ZoomTest, EachTextShowsTheSizeItNamesAndOpeningShowsNaturalSize)
 {
     const struct {
@@ -61,6 +62,7 @@ TEST_F(ZoomTest, EachTextShowsTheSizeItNamesAndOpeningShowsNaturalSize)
         const char* text; // then typed into the box, if any
         QSize size;       // the view after
         const char* box;  // the box after
+        Leave leave = Leave::Enter;
     } steps[] = {
         {{}, "200%", {0, 0}, "200%"},     {{105, 105}, nullptr, {105, 105}, "200%"},
         {{}, "25%", {26, 26}, "25%"},     {{}, "50%", {52, 52}, "50%"},     {{}, "75%", {78, 78}, "75%"},
@@ -70,7 +72,8 @@ TEST_F(ZoomTest, EachTextShowsTheSizeItNamesAndOpeningShowsNaturalSize)
         {{}, "200 %", {105, 105}, "100%"}, {{}, "200%", {210, 210}, "200%"}, {{}, "50%%", {105, 105}, "100%"},
         {{101, 7}, "75%", {75, 5}, "75%"}, {{}, "150%", {151, 10}, "150%"},
         {{40, 30}, nullptr, {40, 30}, "150%"}, {{}, "25%", {10, 7}, "25%"}, {{}, "150%", {60, 45}, "150%"},
-        {{}, "100%", {40, 30}, "100%"},
+        {{}, "100%", {40, 30}, "100%"}, {{}, "200%", {80, 60}, "200%", Leave::Tab},
+        {{}, "abc", {40, 30}, "100%", Leave::Elsewhere},
     };
     const QPoint at = Image()->pos();
     std::uint32_t seed = 5;
@@ -84,7 +87,7 @@ TEST_F(ZoomTest, EachTextShowsTheSizeItNamesAndOpeningShowsNaturalSize)
             EXPECT_TRUE(Image()->AutoSize());
         }
         if (step.text) {
-            Zoom(QString::fromLatin1(step.text));
+            Zoom(QString::fromLatin1(step.text), step.leave);
             EXPECT_TRUE(Image()->Stretch());
             EXPECT_FALSE(Image()->AutoSize());
         }

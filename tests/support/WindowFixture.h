@@ -9,6 +9,7 @@
 #include "app/Unit2.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QImage>
@@ -16,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPaintEvent>
+#include <QPushButton>
 #include <QRegion>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -118,13 +120,22 @@ protected:
     }
     QString Text(const char* lineEdit) const { return Find<QLineEdit>(lineEdit)->text(); }
     QString Panel(const char* label) const { return Find<QLabel>(label)->text(); }
-    // Types the text into the zoom box and confirms it with Enter, as a user does.
-    void Zoom(const QString& text) const
+    // Types the text into the zoom box, as a user does, and confirms it with
+    // Enter or leaves the box with Tab or a click elsewhere.
+    enum class Leave { Enter, Tab, Elsewhere };
+    void Zoom(const QString& text, Leave leave = Leave::Enter) const
     {
         auto* box = Find<QComboBox>("ComboBox1");
+        if (leave != Leave::Enter) {
+            QApplication::setActiveWindow(form.get());
+            box->setFocus();
+        }
         box->lineEdit()->selectAll();
         QTest::keyClicks(box->lineEdit(), text);
-        QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+        if (leave == Leave::Elsewhere)
+            Find<QPushButton>("Button1")->setFocus();
+        else
+            QTest::keyClick(box->lineEdit(), leave == Leave::Tab ? Qt::Key_Tab : Qt::Key_Return);
     }
     // Moves the pointer to a position of the control, sent to the window so
     // that (0, 0) is not taken for "the control's centre".
