@@ -51,7 +51,8 @@ TEST(PalettePictures, ComplementInvertsThePaletteAndTwiceRestoresIt)
     for (int y = 0; y < 20; ++y)
         for (int x = 0; x < 24; ++x) {
             const TColor was = ColorFromRgb(palette[std::uint8_t(bytes[y * 24 + x])]);
-            ASSERT_EQ(bitmap.Canvas()->Pixels(x, y), RGB(255 - GetRValue(was), 255 - GetGValue(was), 255 - GetBValue(was)));
+            ASSERT_EQ(bitmap.Canvas()->Pixels(x, y),
+                      RGB(255 - GetRValue(was), 255 - GetGValue(was), 255 - GetBValue(was)));
         }
 
     Complement(bitmap);

@@ -66,19 +66,17 @@ QImage Make(Layout layout, int width, int height)
                              layout == Layout::Palette ? 255 : (i % 3 == 0 ? 0 : i % 3 == 1 ? 128 : 255));
         return testpictures::Palette(width, height, palette, [](int x, int y) { return Value(x, y, 2); });
     }
-    default:
-        return Colour(
-            width, height,
-            [layout](int x, int y) {
-                const int a = layout == Layout::ColourAlpha ? Value(x, y, 6) : 255;
-                return qRgba(Value(x, y, 3), Value(x, y, 4), Value(x, y, 5), a);
-            },
-            layout == Layout::ColourAlpha);
+    default: {
+        const bool alpha = layout == Layout::ColourAlpha;
+        const auto colour = [alpha](int x, int y) {
+            return qRgba(Value(x, y, 3), Value(x, y, 4), Value(x, y, 5), alpha ? Value(x, y, 6) : 255);
+        };
+        return Colour(width, height, colour, alpha);
+    }
     }
 }
 
-QByteArray Written(const QImage& image, TProgress* progress = nullptr,
-                   const pngbands::TSettings* settings = nullptr)
+QByteArray Written(const QImage& image, TProgress* progress = nullptr, const pngbands::TSettings* settings = nullptr)
 {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
@@ -149,18 +147,13 @@ TEST(Png, EveryLayoutReadsBackExactlyAtOnePixelAndAroundBandBoundaries)
                      {{width, band + 1}, &far[0]},
                      {{width, band + 1}, &far[1]},
                      {{width, 2 * band + 1}, nullptr},
-                     {{width, 5}, &filters[0]},
-                     {{width, 5}, &filters[1]},
-                     {{width, 5}, &filters[2]},
-                     {{width, 5}, &filters[3]},
-                     {{width, 5}, &filters[4]},
-                     {{2, 3}, &filters[4]}};
+                     {{width, 5}, &filters[0]},     {{width, 5}, &filters[1]},
+                     {{width, 5}, &filters[2]},     {{width, 5}, &filters[3]},
+                     {{width, 5}, &filters[4]},     {{2, 3}, &filters[4]}};
         for (const auto& [size, settings] : cases) {
-            const std::string how = settings ? " filter " + std::to_string(int(settings->filter)) + " level " +
-                                                   std::to_string(settings->level)
-                                             : "";
-            SCOPED_TRACE(std::string(NameOf(layout)) + " " + std::to_string(size.width()) + " x " +
-                         std::to_string(size.height()) + how);
+            SCOPED_TRACE(::testing::Message() << NameOf(layout) << " " << size.width() << " x " << size.height()
+                                              << ", filter " << (settings ? int(settings->filter) : -1) << " level "
+                                              << (settings ? settings->level : -1) << " (-1: picked)");
             const QImage image = TBitmap::Normalized(Make(layout, size.width(), size.height()));
             TProgress progress;
             const QByteArray file = Written(image, &progress, settings);

@@ -133,7 +133,10 @@ protected:
         switch (kSteps[r.Below(20)]) {
         case 0: {
             const QImage picture = RandomPicture(r);
-            what = QStringLiteral("open %1 x %2 (format %3)").arg(picture.width()).arg(picture.height()).arg(int(picture.format()));
+            what = QStringLiteral("open %1 x %2 (format %3)")
+                       .arg(picture.width())
+                       .arg(picture.height())
+                       .arg(int(picture.format()));
             OpenPicture(picture, QStringLiteral("picture.png"));
             ASSERT_EQ(Bitmap()->Width(), picture.width());
             ASSERT_EQ(image->size(), picture.size()) << "an opened picture shows at natural size";
@@ -162,7 +165,8 @@ protected:
             const struct {
                 const char* action;
                 void (*operation)(TBitmap&);
-            } commands[] = {{"Complement1", Complement}, {"EdgeDetection1", EdgeDetect}, {"FlipRotate1", MirrorHorizontally}};
+            } commands[] = {
+                {"Complement1", Complement}, {"EdgeDetection1", EdgeDetect}, {"FlipRotate1", MirrorHorizontally}};
             const auto& command = commands[r.Below(int(std::size(commands)))];
             what = QString::fromLatin1(command.action);
             TBitmap expected;
@@ -192,7 +196,7 @@ protected:
                 for (int y = 0; y < MatrixSize; ++y) {
                     const std::int32_t now = At(CaptureMatrix, x, y);
                     if (x >= cw || y >= ch) {
-                        ASSERT_EQ(now, capture[x * MatrixSize + y]) << "written outside the picture at " << x << ", " << y;
+                        ASSERT_EQ(now, capture[x * MatrixSize + y]) << "written outside, at " << x << "," << y;
                     } else {
                         ASSERT_EQ(now, Bitmap()->Canvas()->Pixels(x, y)) << "at " << x << ", " << y;
                     }
@@ -224,13 +228,19 @@ protected:
             ASSERT_EQ(image->size(), QSize(w * percent / 100, h * percent / 100)) << "the view matches the zoom";
             ASSERT_TRUE(image->Stretch());
             ASSERT_FALSE(image->AutoSize());
-            ASSERT_EQ(Find<QComboBox>("ComboBox1")->currentText(), QString::fromLatin1(zoom.percent ? zoom.text : "100%"));
+            ASSERT_EQ(Find<QComboBox>("ComboBox1")->currentText(),
+                      QString::fromLatin1(zoom.percent ? zoom.text : "100%"));
             break;
         }
         case 6: {
             // Inside the bitmap, just outside it, and far away.
-            const int x = r.Below(3) == 0 ? r.Between(-5, w + 5) : r.Below(3) == 0 ? int(r.Next()) : r.Between(0, std::max(w - 1, 0));
-            const int y = r.Below(3) == 0 ? r.Between(-5, h + 5) : r.Below(3) == 0 ? int(r.Next()) : r.Between(0, std::max(h - 1, 0));
+            const auto coordinate = [&r](int n) {
+                return r.Below(3) == 0 ? r.Between(-5, n + 5)
+                       : r.Below(3) == 0 ? int(r.Next())
+                                         : r.Between(0, std::max(n - 1, 0));
+            };
+            const int x = coordinate(w);
+            const int y = coordinate(h);
             what = QStringLiteral("probe %1, %2").arg(x).arg(y);
             // Straight to the handler: real pointer events are the probe tests'
             // business, and Qt drops a move to where the pointer already is.

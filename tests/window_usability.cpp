@@ -198,7 +198,7 @@ TEST_F(UsabilityTest, TextsShowWhole)
         EXPECT_EQ(panel->height(), panels[i].height());
         EXPECT_EQ(panel->pos(), panels[i].topLeft());
     }
-    EXPECT_EQ(Find<QLabel>("StatusPanel0")->width(), panels[0].width()) << "a panel keeps its width while its text fits";
+    EXPECT_EQ(Find<QLabel>("StatusPanel0")->width(), panels[0].width()) << "a panel keeps its width";
 }
 
 TEST_F(UsabilityTest, TitlesAndAccessibleNamesReadAsTheFormsSay)
@@ -323,7 +323,8 @@ TEST_F(UsabilityTest, AFailedAllocationWhileAnEventIsDeliveredIsShownPlainly)
     QEvent event(QEvent::User);
     EXPECT_FALSE(QApplication::sendEvent(&thrower, &event));
     ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages.front().startsWith(QStringLiteral("There is not enough memory"))) << messages.front().toStdString();
+    EXPECT_TRUE(messages.front().startsWith(QStringLiteral("There is not enough memory")))
+        << messages.front().toStdString();
 }
 
 // ---------------------------------------------------------------------------
