@@ -30,10 +30,7 @@ TEST(PictureLayouts, FilesLoadIntoTheThreeLayouts)
 {
     QTemporaryDir dir;
     // A grey file: 8 bits under the grey ramp, byte = grey level.
-    QImage grey(5, 3, QImage::Format_Grayscale8);
-    for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 5; ++x)
-            grey.scanLine(y)[x] = std::uint8_t(40 * y + x);
+    const QImage grey = Grey(5, 3, [](int x, int y) { return 40 * y + x; }).convertToFormat(QImage::Format_Grayscale8);
     QImage loaded = Load(grey, "grey.png", dir);
     ASSERT_EQ(loaded.format(), QImage::Format_Indexed8);
     ASSERT_EQ(loaded.colorCount(), 256);

@@ -162,12 +162,7 @@ protected:
             // The picture changes exactly as its operation changes a copy (the
             // operations themselves are checked against their references in
             // the unit tests); with no picture nothing changes.
-            const struct {
-                const char* action;
-                void (*operation)(TBitmap&);
-            } commands[] = {
-                {"Complement1", Complement}, {"EdgeDetection1", EdgeDetect}, {"FlipRotate1", MirrorHorizontally}};
-            const auto& command = commands[r.Below(int(std::size(commands)))];
+            const Command& command = kCommands[r.Below(int(std::size(kCommands)))];
             what = QString::fromLatin1(command.action);
             TBitmap expected;
             expected.Assign(*Bitmap());

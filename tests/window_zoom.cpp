@@ -136,18 +136,14 @@ TEST_F(ZoomTest, ReducedViewsShowTheRoundedMeanOfEveryBoxExactly)
 // nothing changes and nothing fails.
 TEST_F(ZoomTest, TheViewShowsWhatEveryCommandMade)
 {
-    const struct {
-        const char* action;
-        void (*operation)(TBitmap&);
-    } commands[] = {{"Complement1", Complement}, {"EdgeDetection1", EdgeDetect}, {"FlipRotate1", MirrorHorizontally}};
     const QImage pictures[] = {
         RandomGrey(96, 80, 12), RandomColour(96, 80, 13, false),
         Palette(96, 80, {qRgb(200, 10, 30), qRgb(5, 90, 250), qRgb(60, 60, 0)},
                 [](int x, int y) { return (x + 2 * y) % 3; })};
-    for (const auto& command : commands)
+    for (const Command& command : kCommands)
         Trigger(command.action);
     EXPECT_TRUE(Bitmap()->Empty());
-    for (const auto& command : commands) {
+    for (const Command& command : kCommands) {
         for (const QImage& picture : pictures)
             for (const char* zoom : {"25%", "100%", "200%"}) {
                 OpenPicture(picture);

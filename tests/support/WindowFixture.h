@@ -7,6 +7,7 @@
 #include "app/PictureDialogs.h"
 #include "app/Unit1.h"
 #include "app/Unit2.h"
+#include "image/Operations.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,6 +25,14 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+// The picture commands' menu items and the operations they run.
+struct Command {
+    const char* action;
+    void (*operation)(TBitmap&);
+};
+inline constexpr Command kCommands[] = {
+    {"Complement1", Complement}, {"EdgeDetection1", EdgeDetect}, {"FlipRotate1", MirrorHorizontally}};
 
 // Records the paint events a widget receives while it lives.
 class PaintRecorder : public QObject {
