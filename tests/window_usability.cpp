@@ -410,37 +410,4 @@ TEST_F(UsabilityTest, TheSaveDialogGivesABareNameTheChosenKindsExtension)
     EXPECT_EQ(Find<TPictureDialog>("SavePictureDialog1")->Filter(), QStringLiteral("PNG (*.png)"));
 }
 
-// ---------------------------------------------------------------------------
-// Palette pictures through the window
-
-TEST_F(UsabilityTest, ThresholdingThenComplementShowsAndSavesTheNegative)
-{
-    const QImage colours = Colour(30, 20, [](int x, int y) {
-        static const QRgb kinds[] = {qRgb(200, 30, 40), qRgb(20, 180, 90), qRgb(250, 250, 10), qRgb(0, 0, 255)};
-        return kinds[(x / 5 + y / 4) % 4];
-    });
-    OpenPicture(colours);
-    Trigger("Thresholding1");
-    ASSERT_TRUE(IsPalettePicture(*Bitmap()));
-    QList<TColor> before;
-    for (int y = 0; y < 20; ++y)
-        for (int x = 0; x < 30; ++x)
-            before << Bitmap()->Canvas()->Pixels(x, y);
-    Trigger("Complement1");
-    const QString saved = dir.filePath(QStringLiteral("negative.png"));
-    Save(saved);
-    ASSERT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
-    TPicture reloaded;
-    reloaded.LoadFromFile(saved);
-    const QImage shown = OnScreen(Image());
-    for (int y = 0; y < 20; ++y)
-        for (int x = 0; x < 30; ++x) {
-            const TColor was = before[y * 30 + x];
-            const TColor negative = RGB(255 - GetRValue(was), 255 - GetGValue(was), 255 - GetBValue(was));
-            ASSERT_EQ(Bitmap()->Canvas()->Pixels(x, y), negative) << x << "," << y;
-            ASSERT_EQ(ColorFromRgb(shown.pixel(x, y)), negative) << "shown at " << x << "," << y;
-            ASSERT_EQ(reloaded.Bitmap()->Canvas()->Pixels(x, y), negative) << "saved at " << x << "," << y;
-        }
-}
-
 } // namespace
