@@ -1,6 +1,6 @@
 // The capture into CaptureMatrix and the Haar step over it. The matrices are
-// process-wide, so each test first captures a full 512 x 512 picture to put
-// them into a known state.
+// process-wide: each test first fills them, the capture with a full 512 x 512
+// picture, the Haar step with arbitrary entries.
 #include "analysis/Analysis.h"
 #include "image/Graphics.h"
 #include "support/TestPictures.h"
@@ -12,32 +12,18 @@
 
 using namespace testpictures;
 
-namespace {
-
-void Capture(const QImage& image)
-{
-    TBitmap bitmap;
-    bitmap.SetImage(image);
-    CaptureBitmap(bitmap);
-}
-
-// Every entry of the matrix set to a known value through a full capture.
-void ResetCapture(int level = 0) { Capture(Grey(MatrixSize, MatrixSize, level)); }
-
-} // namespace
-
 // Captures in a row, each over what the one before left: inside the
 // picture's top-left 512 x 512 area every entry is the colour of the picture
 // as converted to 8 bits (colour pictures are converted in place), column
 // first; every other entry stays as it was; an empty picture captures nothing.
 TEST(Capture, TakesTheTopLeftCornerOfTheEightBitPictureAndLeavesTheRest)
 {
-    ResetCapture(9);
     const QRgb colours[] = {qRgb(200, 10, 10), qRgb(10, 200, 30), qRgb(1, 2, 250)};
     const struct {
         const char* what;
         QImage picture;
-    } table[] = {{"empty", QImage()},
+    } table[] = {{"the whole matrix", Grey(MatrixSize, MatrixSize, 9)},
+                 {"empty", QImage()},
                  {"5 x 5", Grey(5, 5, 50)},
                  {"smaller than the last", Grey(3, 3, 30)},
                  {"4 x 4", Grey(4, 4, [](int x, int y) { return x == 1 && y == 2 ? 128 : x == 2 && y == 1 ? 77 : 5; })},

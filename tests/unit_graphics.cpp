@@ -30,10 +30,7 @@ TEST(PictureLayouts, FilesLoadIntoTheThreeLayouts)
 {
     QTemporaryDir dir;
     // A grey file: 8 bits under the grey ramp, byte = grey level.
-    QImage grey(5, 3, QImage::Format_Grayscale8);
-    for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 5; ++x)
-            grey.scanLine(y)[x] = std::uint8_t(40 * y + x);
+    const QImage grey = Grey(5, 3, [](int x, int y) { return 40 * y + x; }).convertToFormat(QImage::Format_Grayscale8);
     QImage loaded = Load(grey, "grey.png", dir);
     ASSERT_EQ(loaded.format(), QImage::Format_Indexed8);
     ASSERT_EQ(loaded.colorCount(), 256);
@@ -89,11 +86,14 @@ TEST(ConvertTo8bit, EveryKindOfPictureComesOutEightBitWithItsColours)
         QImage picture;
         Kept kept;
     } table[] = {
-        {"grey colours", Colour(6, 5, [](int x, int y) { return qRgb(x * 40 + y, x * 40 + y, x * 40 + y); }), GreyRamp},
-        {"palette", Palette(9, 4, {qRgb(1, 2, 3), qRgb(200, 100, 0), qRgb(1, 2, 3)}, [](int x, int y) { return (x + y) % 3; }),
+        {"grey colours", Colour(6, 5, [](int x, int y) { return qRgb(x * 40 + y, x * 40 + y, x * 40 + y); }),
+         GreyRamp},
+        {"palette",
+         Palette(9, 4, {qRgb(1, 2, 3), qRgb(200, 100, 0), qRgb(1, 2, 3)}, [](int x, int y) { return (x + y) % 3; }),
          SameBytes},
         {"empty", QImage(), SameBytes},
-        {"two colours", Colour(3, 1, [](int x, int) { return x == 0 ? qRgb(200, 10, 10) : qRgb(10, 200, 30); }), SameColours},
+        {"two colours", Colour(3, 1, [](int x, int) { return x == 0 ? qRgb(200, 10, 10) : qRgb(10, 200, 30); }),
+         SameColours},
         // Grey but for the very last pixel: the grey ramp is given up there.
         {"one colour pixel in the last row", Colour(7, 5, lastPixelColoured), SameColours},
         {"many colours", Colour(31, 17, [](int x, int y) { return qRgb(x * 8, y * 15, 128); }), Quantized}};
@@ -187,53 +187,6 @@ TEST(Canvas, PixelsRoundTripAndStayInsideTheBitmap)
     EXPECT_EQ(empty.Canvas()->Pixels(0, 0), clNone);
 }
 
-TEST(Complement, InvertsEveryByteOfAnEightBitPicture)
-{
-    TBitmap bitmap;
-    bitmap.SetImage(Grey(3, 1, [](int x, int) { return x == 0 ? 0 : x == 1 ? 255 : 128; }));
-    Complement(bitmap);
-    EXPECT_EQ(bitmap.ScanLine(0)[0], 255);
-    EXPECT_EQ(bitmap.ScanLine(0)[1], 0);
-    EXPECT_EQ(bitmap.ScanLine(0)[2], 127);
-
-    // Odd widths leave row padding alone, and twice restores the picture.
-    const QImage random = RandomGrey(37, 11, 6);
-    bitmap.SetImage(random);
-    Complement(bitmap);
-    for (int y = 0; y < 11; ++y)
-        for (int x = 0; x < 37; ++x)
-            ASSERT_EQ(bitmap.ScanLine(y)[x], 255 - random.constScanLine(y)[x]);
-    Complement(bitmap);
-    EXPECT_EQ(bitmap.Image(), random);
-}
-
-TEST(Complement, InvertsEveryColourChannelAndKeepsAlpha)
-{
-    const QImage random = RandomColour(9, 5, 7, true);
-    TBitmap bitmap;
-    bitmap.SetImage(random);
-    Complement(bitmap);
-    for (int y = 0; y < 5; ++y)
-        for (int x = 0; x < 9; ++x) {
-            const QRgb before = random.pixel(x, y);
-            const QRgb after = bitmap.Image().pixel(x, y);
-            ASSERT_EQ(qRed(after), 255 - qRed(before));
-            ASSERT_EQ(qGreen(after), 255 - qGreen(before));
-            ASSERT_EQ(qBlue(after), 255 - qBlue(before));
-            ASSERT_EQ(qAlpha(after), qAlpha(before));
-        }
-    Complement(bitmap);
-    EXPECT_EQ(Bytes(bitmap), [&] {
-        TBitmap original;
-        original.SetImage(random);
-        return Bytes(original);
-    }());
-
-    TBitmap empty;
-    Complement(empty);
-    EXPECT_TRUE(empty.Empty());
-}
-
 class PictureFiles : public ::testing::Test {
 protected:
     QString Path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
@@ -243,25 +196,17 @@ protected:
 
 TEST_F(PictureFiles, SaveAndLoadRoundTripPixels)
 {
-    const QImage grey = RandomGrey(33, 7, 8);
-    const QImage colour = RandomColour(12, 9, 9, false);
-    for (const char* name : {"a.png", "a.bmp", "a.pgm", "a.tif"}) {
-        picture.Bitmap()->SetImage(grey);
-        picture.SaveToFile(Path(name));
-        TPicture reloaded;
-        reloaded.LoadFromFile(Path(name));
-        EXPECT_EQ(Bytes(*reloaded.Bitmap()), Bytes(*picture.Bitmap())) << name;
-    }
-    for (const char* name : {"b.png", "b.bmp", "b.ppm", "b.webp"}) {
-        if (QString::fromLatin1(name).endsWith(QLatin1String("webp")) &&
-            !QImageWriter::supportedImageFormats().contains("webp"))
+    const QImage grey = RandomGrey(33, 7, 8), colour = RandomColour(12, 9, 9, false);
+    for (const char* name : {"a.png", "a.bmp", "a.pgm", "a.tif", "b.png", "b.bmp", "b.ppm", "b.webp"}) {
+        const bool lossy = QByteArray(name).endsWith("webp"); // by default
+        if (lossy && !QImageWriter::supportedImageFormats().contains("webp"))
             continue;
-        picture.Bitmap()->SetImage(colour);
+        picture.Bitmap()->SetImage(name[0] == 'a' ? grey : colour);
         picture.SaveToFile(Path(name));
         TPicture reloaded;
         reloaded.LoadFromFile(Path(name));
-        if (QString::fromLatin1(name).endsWith(QLatin1String("webp")))
-            EXPECT_EQ(reloaded.Bitmap()->Width(), 12) << name; // lossy by default
+        if (lossy)
+            EXPECT_EQ(reloaded.Bitmap()->Width(), 12) << name;
         else
             EXPECT_EQ(Bytes(*reloaded.Bitmap()), Bytes(*picture.Bitmap())) << name;
     }
@@ -275,13 +220,8 @@ TEST_F(PictureFiles, AFailedLoadNamesTheFileAndKeepsThePicture)
     picture.OnChange = [&] { ++notified; };
 
     ASSERT_TRUE(WriteFile(Path("text.png"), "this is not a picture\n"));
-    QByteArray png;
-    {
-        QFile file(Path("good.png"));
-        ASSERT_TRUE(RandomColour(40, 40, 11, false).save(&file, "PNG"));
-    }
-    png = FileBytes(Path("good.png"));
-    ASSERT_TRUE(WriteFile(Path("cut.png"), png.left(30)));
+    ASSERT_TRUE(RandomColour(40, 40, 11, false).save(Path("good.png")));
+    ASSERT_TRUE(WriteFile(Path("cut.png"), FileBytes(Path("good.png")).left(30)));
     ASSERT_TRUE(WriteFile(Path("empty.gif"), QByteArray()));
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder.png")));
 
@@ -291,46 +231,13 @@ TEST_F(PictureFiles, AFailedLoadNamesTheFileAndKeepsThePicture)
             ADD_FAILURE() << name << " loaded";
         } catch (const Exception& error) {
             const QString message = error.Message();
-            EXPECT_TRUE(message.startsWith(QStringLiteral("Cannot open \"%1\": ").arg(QDir::toNativeSeparators(Path(name)))))
-                << message.toStdString();
-            EXPECT_GT(message.size(), QStringLiteral("Cannot open \"%1\": ").arg(Path(name)).size() + 3)
-                << "no reason given: " << message.toStdString();
+            const QString opening = QStringLiteral("Cannot open \"%1\": ").arg(QDir::toNativeSeparators(Path(name)));
+            EXPECT_TRUE(message.startsWith(opening)) << message.toStdString();
+            EXPECT_GT(message.size(), opening.size() + 3) << "no reason given: " << message.toStdString();
         }
         EXPECT_EQ(Bytes(*picture.Bitmap()), before) << name;
     }
     EXPECT_EQ(notified, 0);
-}
-
-TEST_F(PictureFiles, PicturesDeclaredLargerThanTheLimitAreRefused)
-{
-    // A valid PNG header declaring 100000 x 100000 pixels (40 GB decoded).
-    QImage small(1, 1, QImage::Format_RGB32);
-    small.fill(Qt::red);
-    ASSERT_TRUE(small.save(Path("small.png")));
-    QByteArray png = FileBytes(Path("small.png"));
-    const auto put32 = [&](int at, quint32 v) {
-        for (int i = 0; i < 4; ++i)
-            png[at + i] = char(v >> (24 - 8 * i));
-    };
-    put32(16, 100000);
-    put32(20, 100000);
-    // IHDR's CRC covers its type and data (bytes 12 .. 28).
-    quint32 crc = 0xFFFFFFFFu;
-    for (int i = 12; i < 29; ++i) {
-        crc ^= quint8(png[i]);
-        for (int k = 0; k < 8; ++k)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    put32(29, ~crc);
-    ASSERT_TRUE(WriteFile(Path("huge.png"), png));
-    try {
-        picture.LoadFromFile(Path("huge.png"));
-        FAIL() << "a 100000 x 100000 picture loaded";
-    } catch (const Exception& error) {
-        EXPECT_TRUE(error.Message().contains(QStringLiteral("too large"))) << error.what();
-        EXPECT_TRUE(error.Message().contains(QStringLiteral("huge.png"))) << error.what();
-    }
-    EXPECT_TRUE(picture.Bitmap()->Empty());
 }
 
 TEST_F(PictureFiles, FailedSavesReportAndLeaveTheOldFileAsItWas)

@@ -33,21 +33,13 @@ using namespace testpictures;
 namespace {
 
 enum class Layout { Grey, Palette, PaletteAlpha, Colour, ColourAlpha };
-
+constexpr Layout kLayouts[] = {Layout::Grey, Layout::Palette, Layout::PaletteAlpha, Layout::Colour,
+                               Layout::ColourAlpha};
 const char* NameOf(Layout layout)
 {
-    switch (layout) {
-    case Layout::Grey:
-        return "grey";
-    case Layout::Palette:
-        return "palette";
-    case Layout::PaletteAlpha:
-        return "palette with see-through entries";
-    case Layout::Colour:
-        return "colour";
-    default:
-        return "colour with alpha";
-    }
+    static const char* const names[] = {"grey", "palette", "palette with see-through entries", "colour",
+                                        "colour with alpha"};
+    return names[int(layout)];
 }
 
 // Repeating patterns with noise in between: deflate finds matches, many of
@@ -74,19 +66,17 @@ QImage Make(Layout layout, int width, int height)
                              layout == Layout::Palette ? 255 : (i % 3 == 0 ? 0 : i % 3 == 1 ? 128 : 255));
         return testpictures::Palette(width, height, palette, [](int x, int y) { return Value(x, y, 2); });
     }
-    default:
-        return Colour(
-            width, height,
-            [layout](int x, int y) {
-                const int a = layout == Layout::ColourAlpha ? Value(x, y, 6) : 255;
-                return qRgba(Value(x, y, 3), Value(x, y, 4), Value(x, y, 5), a);
-            },
-            layout == Layout::ColourAlpha);
+    default: {
+        const bool alpha = layout == Layout::ColourAlpha;
+        const auto colour = [alpha](int x, int y) {
+            return qRgba(Value(x, y, 3), Value(x, y, 4), Value(x, y, 5), alpha ? Value(x, y, 6) : 255);
+        };
+        return Colour(width, height, colour, alpha);
+    }
     }
 }
 
-QByteArray Written(const QImage& image, TProgress* progress = nullptr,
-                   const pngbands::TSettings* settings = nullptr)
+QByteArray Written(const QImage& image, TProgress* progress = nullptr, const pngbands::TSettings* settings = nullptr)
 {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
@@ -112,6 +102,16 @@ QByteArray LibpngRgba(const QByteArray& file, int& width, int& height)
 }
 #endif
 
+// Our reader, through the picture: the same layout, bytes and palette.
+void ExpectLoads(const QString& path, const QImage& expected)
+{
+    TPicture picture;
+    picture.LoadFromFile(path);
+    EXPECT_EQ(picture.Bitmap()->Image().format(), expected.format());
+    EXPECT_EQ(picture.Bitmap()->Image(), expected);
+    EXPECT_EQ(picture.Bitmap()->Image().colorTable(), expected.colorTable());
+}
+
 // The picture's colours as R, G, B, A bytes, independent of its layout.
 QByteArray Rgba(const QImage& image)
 {
@@ -126,8 +126,7 @@ TEST(Png, EveryLayoutReadsBackExactlyAtOnePixelAndAroundBandBoundaries)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    for (Layout layout :
-         {Layout::Grey, Layout::Palette, Layout::PaletteAlpha, Layout::Colour, Layout::ColourAlpha}) {
+    for (Layout layout : kLayouts) {
         // An odd width, so that 8-bit rows are padded in memory.
         const int width = 333;
         const int band = PngRowsPerBand(Make(layout, width, 1));
@@ -148,18 +147,13 @@ TEST(Png, EveryLayoutReadsBackExactlyAtOnePixelAndAroundBandBoundaries)
                      {{width, band + 1}, &far[0]},
                      {{width, band + 1}, &far[1]},
                      {{width, 2 * band + 1}, nullptr},
-                     {{width, 5}, &filters[0]},
-                     {{width, 5}, &filters[1]},
-                     {{width, 5}, &filters[2]},
-                     {{width, 5}, &filters[3]},
-                     {{width, 5}, &filters[4]},
-                     {{2, 3}, &filters[4]}};
+                     {{width, 5}, &filters[0]},     {{width, 5}, &filters[1]},
+                     {{width, 5}, &filters[2]},     {{width, 5}, &filters[3]},
+                     {{width, 5}, &filters[4]},     {{2, 3}, &filters[4]}};
         for (const auto& [size, settings] : cases) {
-            const std::string how = settings ? " filter " + std::to_string(int(settings->filter)) + " level " +
-                                                   std::to_string(settings->level)
-                                             : "";
-            SCOPED_TRACE(std::string(NameOf(layout)) + " " + std::to_string(size.width()) + " x " +
-                         std::to_string(size.height()) + how);
+            SCOPED_TRACE(::testing::Message() << NameOf(layout) << " " << size.width() << " x " << size.height()
+                                              << ", filter " << (settings ? int(settings->filter) : -1) << " level "
+                                              << (settings ? settings->level : -1) << " (-1: picked)");
             const QImage image = TBitmap::Normalized(Make(layout, size.width(), size.height()));
             TProgress progress;
             const QByteArray file = Written(image, &progress, settings);
@@ -179,15 +173,9 @@ TEST(Png, EveryLayoutReadsBackExactlyAtOnePixelAndAroundBandBoundaries)
             EXPECT_EQ(byLibpng, Rgba(image)) << "libpng";
 #endif
 
-            // Our reader, through the picture: the same layout, bytes and
-            // palette as the picture saved.
             const QString path = dir.filePath(QStringLiteral("round.png"));
             ASSERT_TRUE(WriteFile(path, file));
-            TPicture picture;
-            picture.LoadFromFile(path);
-            EXPECT_EQ(picture.Bitmap()->Image().format(), image.format());
-            EXPECT_EQ(picture.Bitmap()->Image(), image);
-            EXPECT_EQ(picture.Bitmap()->Image().colorTable(), image.colorTable());
+            ExpectLoads(path, image);
         }
     }
 }
@@ -229,8 +217,9 @@ TEST(Png, OurReaderGivesWhatQtsReaderGivesOnFilesOthersWrite)
         {"8-bit grey", Make(Layout::Grey, 70, 41).convertToFormat(QImage::Format_Grayscale8), {}, true},
         {"8-bit palette", Make(Layout::Palette, 64, 33), {}, true},
         {"8-bit palette, see-through", Make(Layout::PaletteAlpha, 65, 31), {}, true},
-        {"16-colour palette", Make(Layout::Palette, 40, 20).convertToFormat(QImage::Format_Indexed8,
-                                                                            Make(Layout::Palette, 1, 1).colorTable().mid(0, 16)),
+        {"16-colour palette",
+         Make(Layout::Palette, 40, 20)
+             .convertToFormat(QImage::Format_Indexed8, Make(Layout::Palette, 1, 1).colorTable().mid(0, 16)),
          {}, true},
         {"8-bit RGB", Make(Layout::Colour, 67, 39), {}, true},
         {"8-bit RGBA", colour, {}, true},
@@ -251,12 +240,7 @@ TEST(Png, OurReaderGivesWhatQtsReaderGivesOnFilesOthersWrite)
         EXPECT_EQ(ReadPng(path, TPicture::kMaxDecodedBytes).outcome == TPngRead::Read, c.ours && OwnPngReader());
         QImage byQt;
         ASSERT_TRUE(QImageReader(path).read(&byQt));
-        const QImage expected = TBitmap::Normalized(byQt);
-        TPicture picture;
-        picture.LoadFromFile(path);
-        EXPECT_EQ(picture.Bitmap()->Image().format(), expected.format());
-        EXPECT_EQ(picture.Bitmap()->Image(), expected);
-        EXPECT_EQ(picture.Bitmap()->Image().colorTable(), expected.colorTable());
+        ExpectLoads(path, TBitmap::Normalized(byQt));
     }
 }
 
@@ -305,9 +289,9 @@ TEST(Png, OurReaderRefusesMalformedFilesWithTheReasonAndLeavesOtherKindsToQt)
     // A 2 x 2 palette picture: rows of filter byte and two indices.
     const QByteArray rows("\x00\x00\x01\x02\x01\x00", 6); // the second row Up: both green
     const QByteArray ihdr = Ihdr(2, 2, 8, 3), plte("\xff\x00\x00\x00\xff\x00", 6), idat = Deflated(rows);
-    QByteArray badCrc = PngOf({{"IHDR", ihdr}, {"PLTE", plte}, {"IDAT", idat}, {"IEND", {}}});
-    badCrc[badCrc.size() - 13] = char(badCrc[badCrc.size() - 13] ^ 1); // IDAT's last CRC byte
     const QByteArray whole = PngOf({{"IHDR", ihdr}, {"PLTE", plte}, {"IDAT", idat}, {"IEND", {}}});
+    QByteArray badCrc = whole;
+    badCrc[badCrc.size() - 13] = char(badCrc[badCrc.size() - 13] ^ 1); // IDAT's last CRC byte
     const struct {
         const char* what;
         QByteArray file;
@@ -357,6 +341,23 @@ TEST(Png, OurReaderRefusesMalformedFilesWithTheReasonAndLeavesOtherKindsToQt)
     }
 }
 
+TEST(Png, APictureDeclaredLargerThanTheLimitIsRefusedAndLeavesThePictureEmpty)
+{
+    // 100000 x 100000 pixels, 40 GB decoded; the rest of the file valid.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("huge.png"));
+    ASSERT_TRUE(WriteFile(path, PngOf({{"IHDR", Ihdr(100000, 100000, 8, 2)}, {"IDAT", Deflated("\0\0\0\0")}})));
+    TPicture picture;
+    try {
+        picture.LoadFromFile(path);
+        ADD_FAILURE() << "a 100000 x 100000 picture loaded";
+    } catch (const Exception& error) {
+        EXPECT_TRUE(error.Message().contains(QStringLiteral("too large"))) << error.what();
+        EXPECT_TRUE(error.Message().contains(QStringLiteral("huge.png"))) << error.what();
+    }
+    EXPECT_TRUE(picture.Bitmap()->Empty());
+}
+
 TEST(Png, ACancelledSaveLeavesTheOldFileAndNoOther)
 {
     QTemporaryDir dir;
@@ -387,8 +388,7 @@ TEST(Png, PngcheckAcceptsEveryLayout)
         GTEST_SKIP() << "pngcheck is not installed";
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    for (Layout layout :
-         {Layout::Grey, Layout::Palette, Layout::PaletteAlpha, Layout::Colour, Layout::ColourAlpha}) {
+    for (Layout layout : kLayouts) {
         SCOPED_TRACE(NameOf(layout));
         const QImage image = TBitmap::Normalized(Make(layout, 300, 2 * PngRowsPerBand(Make(layout, 300, 1)) + 7));
         const QString path = dir.filePath(QStringLiteral("checked.png"));

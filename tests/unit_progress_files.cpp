@@ -1,6 +1,7 @@
 // Reading and writing picture files under a progress: the bytes are counted
-// (rows, for PNG files, which our own reader and writer handle), and a cancelled read or write stops with TCancelled, the target untouched
-// and no temporary file left.
+// (rows, for PNG files, which our own reader and writer handle), and a
+// cancelled read or write stops with TCancelled, the target untouched and no
+// temporary file left.
 #include "image/PictureFiles.h"
 #include "image/Progress.h"
 #include "support/TestPictures.h"

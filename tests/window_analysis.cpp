@@ -53,27 +53,39 @@ TEST_F(AnalysisWindowTest, TheButtonShowsTheCapturedPicturesChannelAndPairSums)
     EXPECT_TRUE(messages.isEmpty());
 }
 
-TEST_F(AnalysisWindowTest, ColourPicturesAreConvertedShownAndSavedAtEightBits)
+// Thresholding turns a colour picture of many colours into a palette picture
+// in place, at the same size, shown and captured as converted; complement
+// then gives every pixel its negative, which the view shows and a file saved
+// at 8 bits keeps.
+TEST_F(AnalysisWindowTest, ThresholdingThenComplementIsShownCapturedAndSavedAtEightBits)
 {
-    const QImage colour = Colour(64, 48, [](int x, int y) { return qRgb(x * 4, y * 5, 200 - x); });
-    OpenPicture(colour);
-    ASSERT_EQ(Bitmap()->PixelFormat(), pf32bit);
+    OpenPicture(Colour(64, 48, [](int x, int y) { return qRgb(x * 4, y * 5, 200 - x); }));
     const QSize size = Image()->size();
     Trigger("Thresholding1");
-    ASSERT_EQ(Bitmap()->PixelFormat(), pf8bit);
+    ASSERT_TRUE(IsPalettePicture(*Bitmap()));
     EXPECT_EQ(Image()->size(), size);
-    // The view shows the converted picture.
-    const QImage shown = OnScreen(Image());
-    EXPECT_EQ(shown.pixel(10, 7) & 0xFFFFFF, Bitmap()->Image().pixel(10, 7) & 0xFFFFFF);
-    // The capture holds the converted colours.
-    EXPECT_EQ(At(CaptureMatrix, 10, 7), Bitmap()->Canvas()->Pixels(10, 7));
-
-    const QString saved = dir.filePath(QStringLiteral("eight.bmp"));
+    QList<TColor> converted;
+    QImage shown = OnScreen(Image());
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x) {
+            converted << Bitmap()->Canvas()->Pixels(x, y);
+            ASSERT_EQ(ColorFromRgb(shown.pixel(x, y)), converted.back()) << "shown at " << x << "," << y;
+            ASSERT_EQ(At(CaptureMatrix, x, y), converted.back()) << "captured at " << x << "," << y;
+        }
+    Trigger("Complement1");
+    const QString saved = dir.filePath(QStringLiteral("negative.bmp"));
     Save(saved);
     ASSERT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
-    QImage written(saved);
-    EXPECT_EQ(written.format(), QImage::Format_Indexed8);
-    for (int y = 0; y < 48; y += 7)
-        for (int x = 0; x < 64; x += 9)
-            ASSERT_EQ(written.pixel(x, y), Bitmap()->Image().pixel(x, y));
+    EXPECT_EQ(QImage(saved).format(), QImage::Format_Indexed8);
+    TPicture reloaded;
+    reloaded.LoadFromFile(saved);
+    shown = OnScreen(Image());
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x) {
+            const TColor was = converted[y * 64 + x];
+            const TColor negative = RGB(255 - GetRValue(was), 255 - GetGValue(was), 255 - GetBValue(was));
+            ASSERT_EQ(Bitmap()->Canvas()->Pixels(x, y), negative) << x << "," << y;
+            ASSERT_EQ(ColorFromRgb(shown.pixel(x, y)), negative) << "shown at " << x << "," << y;
+            ASSERT_EQ(reloaded.Bitmap()->Canvas()->Pixels(x, y), negative) << "saved at " << x << "," << y;
+        }
 }

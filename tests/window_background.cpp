@@ -11,7 +11,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QPaintEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSemaphore>
@@ -151,16 +150,7 @@ TEST_F(BackgroundTest, WorkNotCancelledCompletesBehindTheDialog)
 TEST_F(BackgroundTest, ProgressDialogIsModalAndTheWindowPaintsMeanwhile)
 {
     OpenPicture(RandomGrey(40, 30, 3), QStringLiteral("grey.png"));
-    // Paints of the picture control while the work is held.
-    struct Counter : QObject {
-        int paints = 0;
-        bool eventFilter(QObject*, QEvent* event) override
-        {
-            paints += event->type() == QEvent::Paint;
-            return false;
-        }
-    } counter;
-    Image()->installEventFilter(&counter);
+    PaintRecorder counter(Image()); // paints of the picture control while the work is held
     int asked = 0;
     Find<TPictureDialog>("OpenPictureDialog1")->ChooseFileName = [&](QString&) { return ++asked, false; };
     const int acted = WhileWorking([&] { Trigger("EdgeDetection1"); }, [&](TProgressDlg* dialog) {
@@ -179,7 +169,6 @@ TEST_F(BackgroundTest, ProgressDialogIsModalAndTheWindowPaintsMeanwhile)
         EXPECT_EQ(asked, 0);
     });
     EXPECT_EQ(acted, 1);
-    Image()->removeEventFilter(&counter);
     EXPECT_TRUE(messages.isEmpty());
 }
 

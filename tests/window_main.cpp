@@ -1,5 +1,5 @@
 // The main window as built from its form: initial state, menu, shortcuts,
-// picture files through the dialogs, complement, failures, help and closing.
+// cancelled dialogs, the standard message box, help and closing.
 #include "support/TestPictures.h"
 #include "support/WindowFixture.h"
 
@@ -123,18 +123,6 @@ TEST_F(WindowTest, ItemsWithoutCommandsChangeNothing)
     EXPECT_TRUE(messages.isEmpty());
 }
 
-TEST_F(WindowTest, OpenShowsThePictureAtNaturalSize)
-{
-    const QImage picture = RandomColour(40, 25, 2, false);
-    OpenPicture(picture);
-    ASSERT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
-    EXPECT_TRUE(Image()->AutoSize());
-    EXPECT_EQ(Image()->geometry(), QRect(16, 32, 40, 25));
-    EXPECT_EQ(Bitmap()->Image(), picture);
-    const QImage shown = OnScreen(Image());
-    EXPECT_EQ(shown.pixel(7, 3), picture.pixel(7, 3));
-}
-
 TEST_F(WindowTest, CancelledDialogsChangeNothing)
 {
     Open(QString()); // cancel
@@ -144,28 +132,6 @@ TEST_F(WindowTest, CancelledDialogsChangeNothing)
     Save(QString());
     EXPECT_TRUE(messages.isEmpty());
     EXPECT_TRUE(QDir(dir.path()).isEmpty());
-}
-
-TEST_F(WindowTest, AFailedOpenIsShownAndKeepsThePicture)
-{
-    OpenPicture(RandomGrey(30, 20, 3));
-    const QByteArray before = Bytes(*Bitmap());
-    const QString broken = dir.filePath(QStringLiteral("broken.png"));
-    ASSERT_TRUE(WriteFile(broken, "\x89PNG\r\n\x1a\n and then nothing useful"));
-    Image()->SetAutoSize(false);
-    Open(broken);
-    ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages[0].contains(QStringLiteral("broken.png"))) << messages[0].toStdString();
-    EXPECT_TRUE(Image()->AutoSize()) << "AutoSize turns on before loading and stays on";
-    EXPECT_EQ(Bytes(*Bitmap()), before);
-
-    // The window goes on working after the failure.
-    const QImage next = RandomGrey(12, 9, 4);
-    OpenPicture(next, QStringLiteral("next.png"));
-    EXPECT_EQ(messages.size(), 1);
-    EXPECT_EQ(Bitmap()->Image(), next);
-    Trigger("Complement1");
-    EXPECT_EQ(Bitmap()->ScanLine(0)[0], 255 - next.constScanLine(0)[0]);
 }
 
 TEST_F(WindowTest, TheStandardDisplayShowsTheMessageInABox)
@@ -182,26 +148,6 @@ TEST_F(WindowTest, TheStandardDisplayShowsTheMessageInABox)
     EXPECT_EQ(shown, QStringLiteral("There is no picture to save."));
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("x.png"))));
     EXPECT_TRUE(form->isVisible());
-}
-
-TEST_F(WindowTest, SaveWritesThePictureAndFailuresKeepTheOldFile)
-{
-    const QImage picture = RandomGrey(17, 11, 5);
-    OpenPicture(picture);
-    const QString saved = dir.filePath(QStringLiteral("saved.bmp"));
-    Save(saved);
-    ASSERT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
-    TPicture reloaded;
-    reloaded.LoadFromFile(saved);
-    EXPECT_EQ(Bytes(*reloaded.Bitmap()), Bytes(*Bitmap()));
-
-    const QString existing = dir.filePath(QStringLiteral("existing.unknownkind"));
-    ASSERT_TRUE(WriteFile(existing, "keep me"));
-    Save(existing);
-    ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages[0].contains(QStringLiteral("existing.unknownkind")));
-    EXPECT_EQ(FileBytes(existing), QByteArray("keep me"));
-    EXPECT_TRUE(Image()->AutoSize());
 }
 
 TEST_F(WindowTest, HelpIsModalAndTheSameEveryTime)

@@ -5,9 +5,12 @@
 #include <QFile>
 #include <QImage>
 #include <QImageWriter>
+#include <QtEndian>
 
 #include <algorithm>
 #include <cstdint>
+#include <initializer_list>
+#include <tuple>
 
 namespace hostile {
 
@@ -37,22 +40,6 @@ QByteArray Written(const char* format, QImage::Format layout = QImage::Format_RG
     if (!writer.write(Source(layout)))
         return {};
     return buffer.data();
-}
-
-void Put16LE(QByteArray& b, int at, quint32 v)
-{
-    b[at] = char(v);
-    b[at + 1] = char(v >> 8);
-}
-void Put32LE(QByteArray& b, int at, quint32 v)
-{
-    Put16LE(b, at, v);
-    Put16LE(b, at + 2, v >> 16);
-}
-void Put32BE(QByteArray& b, int at, quint32 v)
-{
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = char(v >> (24 - 8 * i));
 }
 
 // A GIF that needs no LZW compressor: 128 colours, so codes are 8 bits wide,
@@ -87,8 +74,8 @@ QByteArray HandMadeTga()
 {
     QByteArray tga(18, '\0');
     tga[2] = 2;
-    Put16LE(tga, 12, kWidth);
-    Put16LE(tga, 14, kHeight);
+    qToLittleEndian<quint16>(kWidth, tga.data() + 12);
+    qToLittleEndian<quint16>(kHeight, tga.data() + 14);
     tga[16] = 24;
     tga[17] = 0x20;
     const QImage source = Source(QImage::Format_RGB32);
@@ -115,9 +102,9 @@ quint32 Crc32(const QByteArray& bytes, int from, int to)
 // that only the size is wrong.
 QByteArray PngDeclaring(QByteArray png, quint32 width, quint32 height)
 {
-    Put32BE(png, 16, width);
-    Put32BE(png, 20, height);
-    Put32BE(png, 29, Crc32(png, 12, 29));
+    qToBigEndian<quint32>(width, png.data() + 16);
+    qToBigEndian<quint32>(height, png.data() + 20);
+    qToBigEndian<quint32>(Crc32(png, 12, 29), png.data() + 29);
     return png;
 }
 
@@ -141,10 +128,10 @@ struct Maker {
     int serial = 0;
 
     void Add(const QString& kind, const QString& what, const QString& extension, const QByteArray& bytes,
-             Expect expect, qsizetype cut = 0)
+             Expect expect = Expect::Refused, qsizetype cut = 0)
     {
-        const QString path =
-            QDir(folder).filePath(QStringLiteral("hostile-%1.%2").arg(++serial, 3, 10, QLatin1Char('0')).arg(extension));
+        const QString name = QStringLiteral("hostile-%1.%2").arg(++serial, 3, 10, QLatin1Char('0')).arg(extension);
+        const QString path = QDir(folder).filePath(name);
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
             qFatal("cannot write %s", qPrintable(path));
@@ -158,10 +145,12 @@ struct Maker {
         QList<qsizetype> cuts = {1, 8, 24, n / 4, n / 2, n - 1};
         std::sort(cuts.begin(), cuts.end());
         cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
+        // Whatever the reader, a file cut within its first 24 bytes holds no
+        // picture.
         for (qsizetype cut : cuts)
             if (cut > 0 && cut < n)
                 Add(kind, QStringLiteral("truncated at %1 of %2 bytes").arg(cut).arg(n), extension, valid.left(cut),
-                    Expect::RefusedOrRecovered, cut);
+                    cut <= 24 ? Expect::Refused : Expect::RefusedOrRecovered, cut);
         // Header bytes: the signature, the size fields and what follows them.
         for (qsizetype at : {qsizetype(0), qsizetype(2), qsizetype(13), qsizetype(19)}) {
             if (at >= n)
@@ -182,125 +171,70 @@ struct Maker {
 
 } // namespace
 
-QList<QString> Kinds()
-{
-    return {QStringLiteral("png"), QStringLiteral("jpeg"), QStringLiteral("bmp"), QStringLiteral("gif"),
-            QStringLiteral("tiff"), QStringLiteral("webp"), QStringLiteral("pgm"), QStringLiteral("ppm"),
-            QStringLiteral("tga"), QStringLiteral("ico")};
-}
-
 QList<Input> Build(const QString& folder)
 {
     Maker m{folder, {}, 0};
-    const QByteArray png = Written("png");
-    const QByteArray jpeg = Written("jpeg");
-    const QByteArray bmp = Written("bmp");
-    const QByteArray gif = HandMadeGif();
-    const QByteArray tiff = Written("tiff");
-    const QByteArray webp = Written("webp");
-    const QByteArray pgm = Written("pgm", QImage::Format_Grayscale8);
-    const QByteArray ppm = Written("ppm");
-    const QByteArray tga = HandMadeTga();
-    const QByteArray ico = Written("ico");
+    const QByteArray png = Written("png"), jpeg = Written("jpeg"), bmp = Written("bmp"), gif = HandMadeGif();
+    const QByteArray pgm = Written("pgm", QImage::Format_Grayscale8), ppm = Written("ppm"), tga = HandMadeTga();
     const struct {
         const char* kind;
         const char* extension;
-        const QByteArray& valid;
-    } kinds[] = {{"png", "png", png},   {"jpeg", "jpg", jpeg}, {"bmp", "bmp", bmp}, {"gif", "gif", gif},
-                 {"tiff", "tif", tiff}, {"webp", "webp", webp}, {"pgm", "pgm", pgm}, {"ppm", "ppm", ppm},
-                 {"tga", "tga", tga},   {"ico", "ico", ico}};
+        QByteArray valid;
+    } kinds[] = {{"png", "png", png},   {"jpeg", "jpg", jpeg}, {"bmp", "bmp", bmp},
+                 {"gif", "gif", gif},   {"tiff", "tif", Written("tiff")}, {"webp", "webp", Written("webp")},
+                 {"pgm", "pgm", pgm},   {"ppm", "ppm", ppm},   {"tga", "tga", tga},   {"ico", "ico", Written("ico")}};
     for (const auto& k : kinds) {
-        const QString kind = QString::fromLatin1(k.kind);
-        const QString extension = QString::fromLatin1(k.extension);
         if (k.valid.isEmpty())
             qFatal("Qt wrote no %s file; is qt6-image-formats-plugins installed?", k.kind);
-        m.Damage(kind, extension, k.valid);
-        m.Add(kind, QStringLiteral("zero bytes"), extension, {}, Expect::Refused);
+        m.Damage(k.kind, k.extension, k.valid);
+        m.Add(k.kind, "zero bytes", k.extension, {});
     }
 
     // Headers declaring absurd sizes, everything else valid.
-    m.Add(QStringLiteral("png"), QStringLiteral("IHDR declares 100000 x 100000 (CRC valid)"), QStringLiteral("png"),
-          PngDeclaring(png, 100000, 100000), Expect::Refused);
-    m.Add(QStringLiteral("png"), QStringLiteral("IHDR declares width 2^31 - 1 (CRC valid)"), QStringLiteral("png"),
-          PngDeclaring(png, 0x7FFFFFFF, kHeight), Expect::Refused);
-    m.Add(QStringLiteral("png"), QStringLiteral("IHDR declares 0 x 0 (CRC valid)"), QStringLiteral("png"),
-          PngDeclaring(png, 0, 0), Expect::Refused);
-    {
-        QByteArray b = bmp;
-        Put32LE(b, 18, 0x7FFFFFFF);
-        m.Add(QStringLiteral("bmp"), QStringLiteral("width 2^31 - 1"), QStringLiteral("bmp"), b, Expect::Refused);
-        b = bmp;
-        Put32LE(b, 18, quint32(-kWidth));
-        m.Add(QStringLiteral("bmp"), QStringLiteral("negative width"), QStringLiteral("bmp"), b, Expect::Refused);
-        b = bmp;
-        Put32LE(b, 22, 0x80000000u);
-        m.Add(QStringLiteral("bmp"), QStringLiteral("height -2^31"), QStringLiteral("bmp"), b, Expect::Refused);
-        b = bmp;
-        Put32LE(b, 18, 100000);
-        Put32LE(b, 22, 100000);
-        m.Add(QStringLiteral("bmp"), QStringLiteral("declares 100000 x 100000"), QStringLiteral("bmp"), b,
-              Expect::Refused);
-    }
-    {
-        QByteArray g = gif;
-        Put16LE(g, 6, 0xFFFF);
-        Put16LE(g, 8, 0xFFFF);
-        const int descriptor = 13 + 128 * 3;
-        Put16LE(g, descriptor + 5, 0xFFFF);
-        Put16LE(g, descriptor + 7, 0xFFFF);
-        m.Add(QStringLiteral("gif"), QStringLiteral("screen and frame 65535 x 65535"), QStringLiteral("gif"), g,
-              Expect::Refused);
-    }
-    if (const int frame = JpegFrame(jpeg); frame > 0) {
-        QByteArray j = jpeg;
-        j[frame + 5] = char(0xFF);
-        j[frame + 6] = char(0xF0);
-        j[frame + 7] = char(0xFF);
-        j[frame + 8] = char(0xF0);
-        m.Add(QStringLiteral("jpeg"), QStringLiteral("frame declares 65520 x 65520"), QStringLiteral("jpg"), j,
-              Expect::Refused);
-    }
-    m.Add(QStringLiteral("pgm"), QStringLiteral("declares 100000 x 100000"), QStringLiteral("pgm"),
-          QByteArray("P5\n100000 100000\n255\n") + pgm.right(kWidth * kHeight), Expect::Refused);
-    m.Add(QStringLiteral("ppm"), QStringLiteral("negative width"), QStringLiteral("ppm"),
-          QByteArray("P6\n-40 30\n255\n") + ppm.right(kWidth * kHeight * 3), Expect::Refused);
-    m.Add(QStringLiteral("ppm"), QStringLiteral("maximum value 0"), QStringLiteral("ppm"),
-          QByteArray("P6\n40 30\n0\n") + ppm.right(kWidth * kHeight * 3), Expect::Refused);
-    {
-        QByteArray t = tga;
-        Put16LE(t, 12, 0xFFFF);
-        Put16LE(t, 14, 0xFFFF);
-        m.Add(QStringLiteral("tga"), QStringLiteral("declares 65535 x 65535"), QStringLiteral("tga"), t,
-              Expect::Refused);
-    }
+    m.Add("png", "IHDR declares 100000 x 100000 (CRC valid)", "png", PngDeclaring(png, 100000, 100000));
+    m.Add("png", "IHDR declares width 2^31 - 1 (CRC valid)", "png", PngDeclaring(png, 0x7FFFFFFF, kHeight));
+    m.Add("png", "IHDR declares 0 x 0 (CRC valid)", "png", PngDeclaring(png, 0, 0));
+    // The file with little-endian fields (at, value, bytes) put in.
+    const auto with = [](QByteArray bytes, std::initializer_list<std::tuple<int, quint32, int>> fields) {
+        for (const auto& [at, value, size] : fields)
+            size == 2 ? qToLittleEndian<quint16>(quint16(value), bytes.data() + at)
+                      : qToLittleEndian<quint32>(value, bytes.data() + at);
+        return bytes;
+    };
+    m.Add("bmp", "width 2^31 - 1", "bmp", with(bmp, {{18, 0x7FFFFFFF, 4}}));
+    m.Add("bmp", "negative width", "bmp", with(bmp, {{18, quint32(-kWidth), 4}}));
+    m.Add("bmp", "height -2^31", "bmp", with(bmp, {{22, 0x80000000u, 4}}));
+    m.Add("bmp", "declares 100000 x 100000", "bmp", with(bmp, {{18, 100000, 4}, {22, 100000, 4}}));
+    const int descriptor = 13 + 128 * 3; // after the header and the global colour table
+    m.Add("gif", "screen and frame 65535 x 65535", "gif",
+          with(gif, {{6, 0xFFFF, 2}, {8, 0xFFFF, 2}, {descriptor + 5, 0xFFFF, 2}, {descriptor + 7, 0xFFFF, 2}}));
+    if (const int frame = JpegFrame(jpeg); frame > 0) // height and width, big-endian 0xFFF0
+        m.Add("jpeg", "frame declares 65520 x 65520", "jpg",
+              with(jpeg, {{frame + 5, 0xF0FF, 2}, {frame + 7, 0xF0FF, 2}}));
+    m.Add("pgm", "declares 100000 x 100000", "pgm", "P5\n100000 100000\n255\n" + pgm.right(kWidth * kHeight));
+    m.Add("ppm", "negative width", "ppm", "P6\n-40 30\n255\n" + ppm.right(kWidth * kHeight * 3));
+    m.Add("ppm", "maximum value 0", "ppm", "P6\n40 30\n0\n" + ppm.right(kWidth * kHeight * 3));
+    m.Add("tga", "declares 65535 x 65535", "tga", with(tga, {{12, 0xFFFF, 2}, {14, 0xFFFF, 2}}));
 
     // The file system and mislabelled files.
     const QString fs = QStringLiteral("file system");
-    m.Add(fs, QStringLiteral("a text file named .png"), QStringLiteral("png"), "This is a note, not a picture.\n",
-          Expect::Refused);
-    m.Add(fs, QStringLiteral("a text file named .bmp"), QStringLiteral("bmp"), "BM but only two letters are right\n",
-          Expect::Refused);
+    m.Add(fs, "a text file named .png", "png", "This is a note, not a picture.\n");
+    m.Add(fs, "a text file named .bmp", "bmp", "BM but only two letters are right\n");
     // Qt's reader falls back to the content when the named kind's reader
     // does not recognise it, so these open as what they really are.
-    m.Add(fs, QStringLiteral("a PNG named .jpg"), QStringLiteral("jpg"), png, Expect::RefusedOrRecovered);
-    m.Add(fs, QStringLiteral("a JPEG named .png"), QStringLiteral("png"), jpeg, Expect::RefusedOrRecovered);
-    m.Add(fs, QStringLiteral("an unknown extension"), QStringLiteral("xyz"), png, Expect::RefusedOrRecovered);
-    {
-        const QString path = QDir(folder).filePath(QStringLiteral("a folder.png"));
-        QDir().mkpath(path);
-        m.inputs.append({fs, QStringLiteral("a folder"), path, Expect::Refused, false, 0, false});
-    }
-    m.inputs.append({fs, QStringLiteral("a missing file"), QDir(folder).filePath(QStringLiteral("missing.png")),
-                     Expect::Refused, false, 0, false});
+    m.Add(fs, "a PNG named .jpg", "jpg", png, Expect::RefusedOrRecovered);
+    m.Add(fs, "a JPEG named .png", "png", jpeg, Expect::RefusedOrRecovered);
+    m.Add(fs, "an unknown extension", "xyz", png, Expect::RefusedOrRecovered);
+    const QString folderPng = QDir(folder).filePath(QStringLiteral("a folder.png"));
+    QDir().mkpath(folderPng);
+    m.inputs.append({fs, QStringLiteral("a folder"), folderPng});
+    m.inputs.append({fs, QStringLiteral("a missing file"), QDir(folder).filePath(QStringLiteral("missing.png"))});
     m.inputs.append({fs, QStringLiteral("a file in a missing folder"),
-                     QDir(folder).filePath(QStringLiteral("no such folder/picture.png")), Expect::Refused, false,
-                     0, false});
-    {
-        m.Add(fs, QStringLiteral("a valid PNG without read permission"), QStringLiteral("png"), png, Expect::Refused);
-        Input& locked = m.inputs.last();
-        locked.unreadable = true;
-        QFile::setPermissions(locked.path, QFileDevice::Permissions());
-    }
+                     QDir(folder).filePath(QStringLiteral("no such folder/picture.png"))});
+    m.Add(fs, "a valid PNG without read permission", "png", png);
+    Input& locked = m.inputs.last();
+    locked.unreadable = true;
+    QFile::setPermissions(locked.path, QFileDevice::Permissions());
     return m.inputs;
 }
 

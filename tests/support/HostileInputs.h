@@ -26,9 +26,6 @@ struct Input {
     bool unreadable = false;
 };
 
-// The kinds the inputs are made from, in the order Build uses.
-QList<QString> Kinds();
-
 // Writes every input into folder (which must exist) and returns them.
 QList<Input> Build(const QString& folder);
 

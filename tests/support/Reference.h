@@ -72,9 +72,7 @@ inline void LookUp(const std::uint8_t* index, const std::int32_t* table, std::in
 template <typename Row>
 QByteArray EachRow(const QImage& image, Row row)
 {
-    TBitmap bitmap;
-    bitmap.SetImage(image);
-    const QByteArray before = testpictures::Bytes(bitmap);
+    const QByteArray before = testpictures::Bytes(image);
     QByteArray after = before;
     const int rowBytes = image.width() * (image.depth() / 8);
     for (int y = 0; y < image.height(); ++y)

@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-
 int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))

@@ -74,6 +74,13 @@ QByteArray Bytes(const TBitmap& bitmap)
     return out;
 }
 
+QByteArray Bytes(const QImage& image)
+{
+    TBitmap bitmap;
+    bitmap.SetImage(image);
+    return Bytes(bitmap);
+}
+
 QByteArray FileBytes(const QString& path)
 {
     QFile file(path);

@@ -24,8 +24,10 @@ QImage Palette(int width, int height, const QList<QRgb>& palette, const std::fun
 QImage RandomGrey(int width, int height, std::uint32_t seed);
 QImage RandomColour(int width, int height, std::uint32_t seed, bool alpha);
 
-// The bitmap's bytes row by row (only the pixel bytes, never row padding).
+// The bitmap's bytes row by row (only the pixel bytes, never row padding),
+// and those of a bitmap holding the picture.
 QByteArray Bytes(const TBitmap& bitmap);
+QByteArray Bytes(const QImage& image);
 QByteArray FileBytes(const QString& path);
 bool WriteFile(const QString& path, const QByteArray& bytes);
 

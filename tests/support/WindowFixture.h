@@ -7,19 +7,52 @@
 #include "app/PictureDialogs.h"
 #include "app/Unit1.h"
 #include "app/Unit2.h"
+#include "image/Operations.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QImage>
 #include <QScreen>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPaintEvent>
+#include <QPushButton>
+#include <QRegion>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+// The picture commands' menu items and the operations they run.
+struct Command {
+    const char* action;
+    void (*operation)(TBitmap&);
+};
+inline constexpr Command kCommands[] = {
+    {"Complement1", Complement}, {"EdgeDetection1", EdgeDetect}, {"FlipRotate1", MirrorHorizontally}};
+
+// Records the paint events a widget receives while it lives.
+class PaintRecorder : public QObject {
+public:
+    explicit PaintRecorder(QWidget* widget) : widget_(widget) { widget->installEventFilter(this); }
+    ~PaintRecorder() override { widget_->removeEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            ++paints;
+            painted += static_cast<QPaintEvent*>(event)->region();
+        }
+        return false;
+    }
+    int paints = 0;
+    QRegion painted;
+
+private:
+    QWidget* widget_;
+};
 
 class WindowTest : public ::testing::Test {
 protected:
@@ -95,6 +128,27 @@ protected:
             .toImage();
     }
     QString Text(const char* lineEdit) const { return Find<QLineEdit>(lineEdit)->text(); }
+    QString Panel(const char* label) const { return Find<QLabel>(label)->text(); }
+    // Types the text into the zoom box, as a user does, and confirms it with
+    // Enter or leaves the box with Tab or a click elsewhere.
+    enum class Leave { Enter, Tab, Elsewhere };
+    void Zoom(const QString& text, Leave leave = Leave::Enter) const
+    {
+        auto* box = Find<QComboBox>("ComboBox1");
+        if (leave != Leave::Enter) {
+            QApplication::setActiveWindow(form.get());
+            box->setFocus();
+        }
+        box->lineEdit()->selectAll();
+        QTest::keyClicks(box->lineEdit(), text);
+        if (leave == Leave::Elsewhere)
+            Find<QPushButton>("Button1")->setFocus();
+        else
+            QTest::keyClick(box->lineEdit(), leave == Leave::Tab ? Qt::Key_Tab : Qt::Key_Return);
+    }
+    // Moves the pointer to a position of the control, sent to the window so
+    // that (0, 0) is not taken for "the control's centre".
+    void MoveTo(int x, int y) const { QTest::mouseMove(form.get(), Image()->mapTo(form.get(), QPoint(x, y))); }
 
     std::unique_ptr<THelpDlg> help;
     std::unique_ptr<TForm1> form;

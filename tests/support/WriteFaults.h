@@ -45,6 +45,7 @@ protected:
             EXPECT_EQ(testpictures::FileBytes(path), kOld) << path.toStdString();
         }
         EXPECT_EQ(testpictures::Bytes(*Bitmap()), picture);
+        EXPECT_TRUE(Image()->AutoSize()) << "the view stays as the open left it";
     }
 
     QByteArray picture;
