@@ -273,11 +273,14 @@ QImage QuantizedTo8bit(const QImage& image, TProgress* progress)
     out.setColorTable(palette);
 
     // Third pass: every pixel the colour its cell was given.
-    const std::uint8_t* t = ws->table.data();
     ForEachRowInParts(image, progress, parts, [&](int, int y, const std::uint32_t* row) {
         prefault.WaitFor(y);
-        std::uint8_t* dst = bits + qsizetype(y) * stride;
-        for (int x = 0; x < w; ++x)
+        // The table and width in locals: read through the lambda's captures
+        // they would be loaded again after every byte stored.
+        const std::uint8_t* const t = ws->table.data();
+        const int n = w;
+        std::uint8_t* const dst = bits + qsizetype(y) * stride;
+        for (int x = 0; x < n; ++x)
             dst[x] = t[CellOf(row[x])];
     });
     return out;
