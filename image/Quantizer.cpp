@@ -5,6 +5,7 @@
 #include "Progress.h"
 #include "Reuse.h"
 #include "RowBands.h"
+#include "kernels/Kernels.h"
 
 #include <QList>
 #include <QMutex>
@@ -21,11 +22,9 @@ namespace {
 using namespace colourmoments;
 
 
-// The cell of a 0xAARRGGBB pixel: red, green, blue bits 7 ... 3.
-inline std::uint32_t CellOf(std::uint32_t p)
-{
-    return ((p >> 9) & 0x7C00u) | ((p >> 6) & 0x03E0u) | ((p >> 3) & 0x001Fu);
-}
+// Pixels whose histogram cells the vector kernel finds at a time (the
+// kernels::Cells kernel: red, green, blue bits 7 ... 3 of a 0xAARRGGBB pixel).
+constexpr int kCellChunk = 512;
 
 // ---------------------------------------------------------------------------
 // Pictures of at most 256 colours: their own palette.
@@ -205,18 +204,23 @@ QImage QuantizedTo8bit(const QImage& image, TProgress* progress)
     const Borrowed ws(parts, w, h);
     if (!ws)
         return {};
+    const kernels::CellsKernel cellsOf = kernels::Cells();
     ForEachRowInParts(image, progress, parts, [&](int part, int, const std::uint32_t* row) {
         std::uint64_t* const k = ws->lanes[part].data();
         std::vector<Spill>& spills = ws->spills[part];
-        for (int x = 0; x < w; ++x) {
-            const std::uint32_t p = row[x];
-            const std::uint32_t c = CellOf(p);
-            std::uint64_t sums = k[c] + LowBits(p);
-            if ((sums >> 48) >= kSpillAt) {
-                spills.push_back({c, sums}); // within the room reserved
-                sums = 0;
+        std::uint16_t cells[kCellChunk];
+        for (int x0 = 0; x0 < w; x0 += kCellChunk) {
+            const int n = std::min(kCellChunk, w - x0);
+            cellsOf(row + x0, cells, n);
+            for (int i = 0; i < n; ++i) {
+                const std::uint32_t c = cells[i];
+                std::uint64_t sums = k[c] + LowBits(row[x0 + i]);
+                if ((sums >> 48) >= kSpillAt) {
+                    spills.push_back({c, sums}); // within the room reserved
+                    sums = 0;
+                }
+                k[c] = sums;
             }
-            k[c] = sums;
         }
     });
     // The lanes and spills of every part added up, and each cell's level
@@ -278,10 +282,15 @@ QImage QuantizedTo8bit(const QImage& image, TProgress* progress)
         // The table and width in locals: read through the lambda's captures
         // they would be loaded again after every byte stored.
         const std::uint8_t* const t = ws->table.data();
-        const int n = w;
+        const int width = w;
         std::uint8_t* const dst = bits + qsizetype(y) * stride;
-        for (int x = 0; x < n; ++x)
-            dst[x] = t[CellOf(row[x])];
+        std::uint16_t cells[kCellChunk];
+        for (int x0 = 0; x0 < width; x0 += kCellChunk) {
+            const int n = std::min(kCellChunk, width - x0);
+            cellsOf(row + x0, cells, n);
+            for (int i = 0; i < n; ++i)
+                dst[x0 + i] = t[cells[i]];
+        }
     });
     return out;
 }

@@ -111,6 +111,15 @@ bool GreySame(int width, std::size_t offset, std::mt19937& random)
     return grey == reference::GreyRow(pixels, theirs.At<std::uint8_t>(), width) && ours.bytes == theirs.bytes;
 }
 
+bool CellsSame(int width, std::size_t offset, std::mt19937& random)
+{
+    Row src = RandomRow(4 * std::size_t(width), offset & ~std::size_t(3), random);
+    Row ours = RandomRow(2 * std::size_t(width), offset & ~std::size_t(1), random), theirs = ours;
+    kernels::Cells()(src.At<std::uint32_t>(), ours.At<std::uint16_t>(), width);
+    reference::Cells(src.At<std::uint32_t>(), theirs.At<std::uint16_t>(), width);
+    return ours.bytes == theirs.bytes;
+}
+
 bool LookUpSame(int width, std::size_t offset, std::mt19937& random)
 {
     Row table = RandomRow(4 * 256, 0, random), index = RandomRow(std::size_t(width), offset, random);
@@ -134,6 +143,7 @@ const Operation kOperations[] = {
          return ReverseSame<std::uint32_t>(width, offset & ~std::size_t(3), random);
      }},
     {"grey check and conversion", GreySame},
+    {"histogram cells", CellsSame},
     {"look-up", LookUpSame},
 };
 

@@ -1,5 +1,6 @@
-// Between 32-bit pixels and 8-bit ones: the grey check and conversion, and
-// the capture's look-up of palette indices in a table of colours.
+// Between 32-bit pixels and 8-bit ones: the grey check and conversion, the
+// quantizer's histogram cells, and the capture's look-up of palette indices
+// in a table of colours.
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "image/kernels/Indexed.cpp"
 #include <hwy/foreach_target.h> // before highway.h
@@ -39,6 +40,28 @@ bool GreyRowOf(const std::uint32_t* src, std::uint8_t* dst, int n)
     return differs == 0 && hn::AllTrue(d, hn::Eq(hn::And(tint, hn::Set(d, 0xFFFF)), hn::Zero(d)));
 }
 
+void CellsRow(const std::uint32_t* src, std::uint16_t* cells, int n)
+{
+    const hn::ScalableTag<std::uint32_t> d;
+    const hn::Rebind<std::uint16_t, decltype(d)> d16;
+    const int N = int(hn::Lanes(d));
+    const auto step = [&](int x) {
+        const auto p = hn::LoadU(d, src + x);
+        const auto red = hn::And(hn::ShiftRight<9>(p), hn::Set(d, 0x7C00u));
+        const auto green = hn::And(hn::ShiftRight<6>(p), hn::Set(d, 0x03E0u));
+        const auto blue = hn::And(hn::ShiftRight<3>(p), hn::Set(d, 0x001Fu));
+        hn::StoreU(hn::TruncateTo(d16, hn::Or(hn::Or(red, green), blue)), d16, cells + x);
+    };
+    int x = 0;
+    for (; x + N <= n; x += N)
+        step(x);
+    if (x < n && n >= N) // the last vector ends at the row's end
+        step(n - N);
+    else
+        for (; x < n; ++x)
+            cells[x] = std::uint16_t(((src[x] >> 9) & 0x7C00u) | ((src[x] >> 6) & 0x03E0u) | ((src[x] >> 3) & 0x1Fu));
+}
+
 void LookUpRow(const std::uint8_t* index, const std::int32_t* table, std::int32_t* out, int n)
 {
     const hn::ScalableTag<std::int32_t> d;
@@ -63,8 +86,10 @@ HWY_AFTER_NAMESPACE();
 #if HWY_ONCE
 namespace kernels {
 HWY_EXPORT(GreyRowOf);
+HWY_EXPORT(CellsRow);
 HWY_EXPORT(LookUpRow);
 GreyKernel GreyRow() { return KERNELS_CHOSEN(GreyRowOf); }
+CellsKernel Cells() { return KERNELS_CHOSEN(CellsRow); }
 LookUpKernel LookUp() { return KERNELS_CHOSEN(LookUpRow); }
 } // namespace kernels
 #endif

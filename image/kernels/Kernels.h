@@ -37,6 +37,10 @@ ReverseWordsKernel ReverseWords();
 // dst[x] = the blue byte of src[x]; whether every pixel had red = green = blue.
 using GreyKernel = bool (*)(const std::uint32_t* src, std::uint8_t* dst, int n);
 GreyKernel GreyRow();
+// cells[x] = the quantizer's histogram cell of src[x]: bits 7 ... 3 of red,
+// green and blue, red highest, in 15 bits.
+using CellsKernel = void (*)(const std::uint32_t* src, std::uint16_t* cells, int n);
+CellsKernel Cells();
 // out[x] = table[index[x]].
 using LookUpKernel = void (*)(const std::uint8_t* index, const std::int32_t* table, std::int32_t* out, int n);
 LookUpKernel LookUp();

@@ -61,6 +61,15 @@ inline bool GreyRow(const std::uint32_t* src, std::uint8_t* dst, int n)
     return grey;
 }
 
+// The quantizer's histogram cell of each pixel: red, green, blue bits 7 ... 3.
+inline void Cells(const std::uint32_t* src, std::uint16_t* cells, int n)
+{
+    for (int x = 0; x < n; ++x) {
+        const std::uint32_t r = (src[x] >> 19) & 31, g = (src[x] >> 11) & 31, b = (src[x] >> 3) & 31;
+        cells[x] = std::uint16_t(r * 1024 + g * 32 + b);
+    }
+}
+
 inline void LookUp(const std::uint8_t* index, const std::int32_t* table, std::int32_t* out, int n)
 {
     for (int x = 0; x < n; ++x)
