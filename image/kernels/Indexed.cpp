@@ -40,6 +40,22 @@ bool GreyRowOf(const std::uint32_t* src, std::uint8_t* dst, int n)
     return differs == 0 && hn::AllTrue(d, hn::Eq(hn::And(tint, hn::Set(d, 0xFFFF)), hn::Zero(d)));
 }
 
+// step(x) for each whole vector of N of a row of n elements, the last one
+// ending at the row's end (overlapping the one before); a row shorter than
+// a vector goes to one(x) element by element.
+template <class Step, class One>
+void EachVector(int n, int N, const Step& step, const One& one)
+{
+    int x = 0;
+    for (; x + N <= n; x += N)
+        step(x);
+    if (x < n && n >= N)
+        step(n - N);
+    else
+        for (; x < n; ++x)
+            one(x);
+}
+
 void CellsRow(const std::uint32_t* src, std::uint16_t* cells, int n)
 {
     const hn::ScalableTag<std::uint32_t> d;
@@ -52,14 +68,9 @@ void CellsRow(const std::uint32_t* src, std::uint16_t* cells, int n)
         const auto blue = hn::And(hn::ShiftRight<3>(p), hn::Set(d, 0x001Fu));
         hn::StoreU(hn::TruncateTo(d16, hn::Or(hn::Or(red, green), blue)), d16, cells + x);
     };
-    int x = 0;
-    for (; x + N <= n; x += N)
-        step(x);
-    if (x < n && n >= N) // the last vector ends at the row's end
-        step(n - N);
-    else
-        for (; x < n; ++x)
-            cells[x] = std::uint16_t(((src[x] >> 9) & 0x7C00u) | ((src[x] >> 6) & 0x03E0u) | ((src[x] >> 3) & 0x1Fu));
+    EachVector(n, N, step, [&](int x) {
+        cells[x] = std::uint16_t(((src[x] >> 9) & 0x7C00u) | ((src[x] >> 6) & 0x03E0u) | ((src[x] >> 3) & 0x1Fu));
+    });
 }
 
 void LookUpRow(const std::uint8_t* index, const std::int32_t* table, std::int32_t* out, int n)
@@ -70,14 +81,7 @@ void LookUpRow(const std::uint8_t* index, const std::int32_t* table, std::int32_
     const auto step = [&](int x) {
         hn::StoreU(hn::GatherIndex(d, table, hn::PromoteTo(d, hn::LoadU(d8, index + x))), d, out + x);
     };
-    int x = 0;
-    for (; x + N <= n; x += N)
-        step(x);
-    if (x < n && n >= N) // the last vector ends at the row's end
-        step(n - N);
-    else
-        for (; x < n; ++x)
-            out[x] = table[index[x]];
+    EachVector(n, N, step, [&](int x) { out[x] = table[index[x]]; });
 }
 
 } // namespace kernels::HWY_NAMESPACE
