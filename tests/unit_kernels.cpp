@@ -1,7 +1,7 @@
 // Every row kernel on every instruction set compiled in, each forced in
 // turn, bit for bit against the plain reference: rows at byte offsets 0 ... 63
 // and of widths around every vector size; then the commands on whole
-// pictures. Also the colour quantizer against Qt's conversion.
+// pictures. Also the reuse of 8-bit pictures' memory.
 #include "analysis/Analysis.h"
 #include "image/Operations.h"
 #include "image/Quantizer.h"
@@ -12,7 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -264,65 +263,6 @@ TEST(Kernels, TheVectorTargetsAreThereAndTheEnvironmentVariableKeepsTheScalarOne
     else // every 64-bit ARM processor has NEON, every x86-64 one of this century SSSE3
         EXPECT_GT(targets.size(), 1u);
 #endif
-}
-
-namespace {
-
-// A chart: hue sweeps across, brightness down, a band of saturated patches
-// and a grey ramp.
-QImage Chart()
-{
-    return Colour(320, 240, [](int x, int y) {
-        if (y >= 200)
-            return qRgb(x * 255 / 319, x * 255 / 319, x * 255 / 319);
-        if (y >= 160)
-            return QColor::fromHsv((x / 20) * 22 % 360, 255, 255).rgb();
-        return QColor::fromHsv(x * 359 / 319, 55 + y, 255 - y).rgb();
-    });
-}
-
-struct Closeness {
-    double psnr;
-    double worst; // the largest distance of a pixel's colour from the original's
-};
-
-Closeness Compare(const QImage& original, const QImage& indexed)
-{
-    double squares = 0, worst = 0;
-    for (int y = 0; y < original.height(); ++y)
-        for (int x = 0; x < original.width(); ++x) {
-            const QRgb a = original.pixel(x, y), b = indexed.pixel(x, y);
-            const double d2 = std::pow(qRed(a) - qRed(b), 2) + std::pow(qGreen(a) - qGreen(b), 2) +
-                              std::pow(qBlue(a) - qBlue(b), 2);
-            squares += d2;
-            worst = std::max(worst, std::sqrt(d2));
-        }
-    const double mse = squares / (3.0 * original.width() * original.height());
-    return {10 * std::log10(255.0 * 255.0 / mse), worst};
-}
-
-} // namespace
-
-TEST(Quantizer, NoColourFartherFromTheOriginalThanQtsConversion)
-{
-    for (const QImage& picture : {Chart(), RandomColour(200, 150, 4, false)}) {
-        const Closeness ours = Compare(picture, QuantizedTo8bit(picture));
-        const Closeness qt = Compare(picture, picture.convertToFormat(QImage::Format_Indexed8));
-        EXPECT_LE(ours.worst, qt.worst);
-        EXPECT_GE(ours.psnr, qt.psnr);
-    }
-}
-
-TEST(Quantizer, KeepsFewColoursExactlyAndLeavesSeeThroughPicturesToQt)
-{
-    const QImage few = Colour(300, 7, [](int x, int y) { return qRgb(x % 32 * 8, y * 30, 200); });
-    const QImage indexed = QuantizedTo8bit(few);
-    ASSERT_EQ(indexed.format(), QImage::Format_Indexed8);
-    EXPECT_EQ(Compare(few, indexed).worst, 0);
-    EXPECT_EQ(indexed.colorCount(), 32 * 7);
-
-    const QImage seeThrough = RandomColour(40, 30, 7, true);
-    EXPECT_EQ(QuantizedTo8bit(seeThrough), seeThrough.convertToFormat(QImage::Format_Indexed8));
 }
 
 TEST(Reuse, ALargeEightBitPictureTakesTheMemoryOfOneReleasedButNeverOfOneInUse)

@@ -1,7 +1,8 @@
 // The conversion to 8 bits: pictures of at most 256 colours (alpha included)
 // kept exactly (a fully transparent pixel keeps only its transparency, so the
 // cases have none), palette colours that are the means of the pixels they stand
-// for, a floor on the closeness of larger pictures, and its progress.
+// for, a floor on the closeness of larger pictures and no pixel farther off
+// than with Qt's conversion, the Lloyd steps' look-up, and its progress.
 #include "image/ColourMoments.h"
 #include "image/Operations.h"
 #include "image/Progress.h"
@@ -16,6 +17,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <set>
 #include <stdexcept>
 #include <vector>
 
@@ -23,18 +25,38 @@ using namespace testpictures;
 
 namespace {
 
-// PSNR over the colour channels, read through QImage::pixel (the palette
-// lookup is Qt's, not ours).
-double Psnr(const QImage& original, const QImage& converted)
+// How close an 8-bit picture is to the original, read through QImage::pixel
+// (the palette look-up is Qt's, not ours): PSNR over the colour channels,
+// and the largest distance of a pixel's colour from the original's.
+struct Closeness {
+    double psnr, worst;
+};
+
+Closeness Compare(const QImage& original, const QImage& converted)
 {
-    double squares = 0;
+    double squares = 0, worst = 0;
     for (int y = 0; y < original.height(); ++y)
         for (int x = 0; x < original.width(); ++x) {
             const QRgb a = original.pixel(x, y), b = converted.pixel(x, y);
-            squares += std::pow(qRed(a) - qRed(b), 2) + std::pow(qGreen(a) - qGreen(b), 2) +
-                       std::pow(qBlue(a) - qBlue(b), 2);
+            const double d2 = std::pow(qRed(a) - qRed(b), 2) + std::pow(qGreen(a) - qGreen(b), 2) +
+                              std::pow(qBlue(a) - qBlue(b), 2);
+            squares += d2;
+            worst = std::max(worst, std::sqrt(d2));
         }
-    return 10 * std::log10(255.0 * 255.0 * 3 * original.width() * original.height() / squares);
+    return {10 * std::log10(255.0 * 255.0 * 3 * original.width() * original.height() / squares), worst};
+}
+
+// A chart: hue sweeps across, brightness down, a band of saturated patches
+// and a grey ramp.
+QImage Chart()
+{
+    return Colour(320, 240, [](int x, int y) {
+        if (y >= 200)
+            return qRgb(x * 255 / 319, x * 255 / 319, x * 255 / 319);
+        if (y >= 160)
+            return QColor::fromHsv((x / 20) * 22 % 360, 255, 255).rgb();
+        return QColor::fromHsv(x * 359 / 319, 55 + y, 255 - y).rgb();
+    });
 }
 
 // Smooth shading over three areas with edges between them and a little
@@ -79,10 +101,18 @@ TEST(ConvertTo8bit, PicturesOfAtMost256ColoursAreKeptExactlyAlphaIncluded)
         bitmap.SetImage(c.picture);
         ConvertTo8bit(bitmap);
         ASSERT_EQ(bitmap.PixelFormat(), pf8bit) << c.name;
+        std::set<QRgb> colours;
         for (int y = 0; y < c.picture.height(); ++y)
-            for (int x = 0; x < c.picture.width(); ++x)
+            for (int x = 0; x < c.picture.width(); ++x) {
                 ASSERT_EQ(bitmap.Image().pixel(x, y), c.picture.pixel(x, y)) << c.name << " at " << x << "," << y;
+                colours.insert(c.picture.pixel(x, y));
+            }
+        EXPECT_EQ(QuantizedTo8bit(c.picture).colorCount(), int(colours.size())) << c.name << ": its colours alone";
     }
+    // More than 256 colours with see-through pixels go to Qt's conversion,
+    // which keeps alpha in the palette.
+    const QImage seeThrough = RandomColour(40, 30, 7, true);
+    EXPECT_EQ(QuantizedTo8bit(seeThrough), seeThrough.convertToFormat(QImage::Format_Indexed8));
 }
 
 TEST(Quantizer, EachColourIsTheMeanOfThePixelsItStandsFor)
@@ -166,7 +196,7 @@ TEST(RowParts, EveryRowOnceProgressWholeAndAStopFromAnyPart)
     }
 }
 
-TEST(Quantizer, ManyColoursComeCloseToTheOriginal)
+TEST(Quantizer, ManyColoursComeCloseToTheOriginalAndNoPixelFartherThanWithQt)
 {
     // Floors some 0.25 to 0.6 dB below what the conversion reaches; a palette
     // of histogram cell centres instead of pixel means falls below each.
@@ -178,10 +208,14 @@ TEST(Quantizer, ManyColoursComeCloseToTheOriginal)
         {"noise", RandomColour(96, 96, 3, false), 26.75},
         {"shaded", Shaded(160, 120, 5), 42.3},
         {"257 colours", Colour(257, 3, [](int x, int) { return qRgb(x & 255, x / 4, 255 - x / 2); }), 43.5},
+        {"chart", Chart(), 33.9},
     };
     for (const auto& c : cases) {
-        const double psnr = Psnr(c.picture, QuantizedTo8bit(c.picture));
-        EXPECT_GE(psnr, c.floor) << c.name;
+        const Closeness ours = Compare(c.picture, QuantizedTo8bit(c.picture));
+        const Closeness qt = Compare(c.picture, c.picture.convertToFormat(QImage::Format_Indexed8));
+        EXPECT_GE(ours.psnr, c.floor) << c.name;
+        EXPECT_GE(ours.psnr, qt.psnr) << c.name;
+        EXPECT_LE(ours.worst, qt.worst) << c.name;
     }
 }
 
