@@ -88,9 +88,9 @@ private:
     alignas(64) std::int32_t red_[256], green_[256], blue_[256];
 };
 
-double Distance(const Cell& c, QRgb p)
+double Distance(int r, int g, int b, QRgb p)
 {
-    const int dr = qRed(p) - c.r, dg = qGreen(p) - c.g, db = qBlue(p) - c.b;
+    const int dr = qRed(p) - r, dg = qGreen(p) - g, db = qBlue(p) - b;
     return std::sqrt(double(dr * dr + dg * dg + db * db));
 }
 
@@ -106,7 +106,7 @@ bool Assign(std::vector<Cell>& cells, const QList<QRgb>& palette)
         if (c.nearest >= 0) {
             if (c.upper + kMargin < c.lower)
                 continue;
-            c.upper = Distance(c, palette[c.nearest]);
+            c.upper = Distance(c.r, c.g, c.b, palette[c.nearest]);
             if (c.upper + kMargin < c.lower)
                 continue;
         }
@@ -184,9 +184,7 @@ bool Refine(std::vector<Cell>& cells, QList<QRgb>& palette)
         const auto mean = [&](std::int64_t sum) { return int((sum * 2 + s.w) / (s.w * 2)); };
         const QRgb was = palette[i];
         palette[i] = qRgb(mean(s.r), mean(s.g), mean(s.b));
-        const int dr = qRed(was) - qRed(palette[i]), dg = qGreen(was) - qGreen(palette[i]),
-                  db = qBlue(was) - qBlue(palette[i]);
-        const double d = std::sqrt(double(dr * dr + dg * dg + db * db));
+        const double d = Distance(qRed(was), qGreen(was), qBlue(was), palette[i]);
         moved[std::size_t(i)] = d;
         if (d > most) {
             next = most;

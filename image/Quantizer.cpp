@@ -91,9 +91,8 @@ struct Spill {
 // The tables a conversion works in: per part of the rows its lanes and
 // spills, then the moments, the occupied cells and each cell's colour.
 struct Workspace {
-    static constexpr int kMostParts = 4;
-    std::vector<std::uint64_t> lanes[kMostParts];
-    std::vector<Spill> spills[kMostParts];
+    std::vector<std::uint64_t> lanes[kMostRowParts];
+    std::vector<Spill> spills[kMostRowParts];
     std::vector<Moments> moments;
     std::vector<Cell> cells;
     std::vector<std::uint8_t> table;
@@ -208,12 +207,12 @@ QImage QuantizedTo8bit(const QImage& image, TProgress* progress)
     ForEachRowInParts(image, progress, parts, [&](int part, int, const std::uint32_t* row) {
         std::uint64_t* const k = ws->lanes[part].data();
         std::vector<Spill>& spills = ws->spills[part];
-        std::uint16_t cells[kCellChunk];
+        std::uint16_t chunk[kCellChunk];
         for (int x0 = 0; x0 < w; x0 += kCellChunk) {
             const int n = std::min(kCellChunk, w - x0);
-            cellsOf(row + x0, cells, n);
+            cellsOf(row + x0, chunk, n);
             for (int i = 0; i < n; ++i) {
-                const std::uint32_t c = cells[i];
+                const std::uint32_t c = chunk[i];
                 std::uint64_t sums = k[c] + LowBits(row[x0 + i]);
                 if ((sums >> 48) >= kSpillAt) {
                     spills.push_back({c, sums}); // within the room reserved
@@ -284,12 +283,12 @@ QImage QuantizedTo8bit(const QImage& image, TProgress* progress)
         const std::uint8_t* const t = ws->table.data();
         const int width = w;
         std::uint8_t* const dst = bits + qsizetype(y) * stride;
-        std::uint16_t cells[kCellChunk];
+        std::uint16_t chunk[kCellChunk];
         for (int x0 = 0; x0 < width; x0 += kCellChunk) {
             const int n = std::min(kCellChunk, width - x0);
-            cellsOf(row + x0, cells, n);
+            cellsOf(row + x0, chunk, n);
             for (int i = 0; i < n; ++i)
-                dst[x0 + i] = t[cells[i]];
+                dst[x0 + i] = t[chunk[i]];
         }
     });
     return out;

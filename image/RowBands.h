@@ -39,11 +39,12 @@ bool ForEachRowBand(const QImage& image, TProgress* progress, Fn fn)
 // How many parts a pass over a picture of this many pixels is split into:
 // one per core (at most four, where memory stops keeping up), and only one
 // for a picture that takes no time.
+constexpr int kMostRowParts = 4;
 inline int RowParts(qint64 pixels)
 {
     if (pixels < (qint64(1) << 20))
         return 1;
-    return int(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+    return int(std::clamp(std::thread::hardware_concurrency(), 1u, unsigned(kMostRowParts)));
 }
 
 // Calls fn(part, y, row) for every row of image, the rows cut into parts
