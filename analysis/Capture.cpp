@@ -1,7 +1,7 @@
 #include "Analysis.h"
 
-#include "image/Bitmap.h"
-#include "image/Operations.h"
+#include "image/bitmap/Bitmap.h"
+#include "image/operations/Operations.h"
 #include "image/kernels/Kernels.h"
 
 #include <algorithm>

@@ -3,7 +3,7 @@
 #include "Controls.h"
 #include "ImageControl.h"
 
-#include "image/Graphics.h"
+#include "image/bitmap/Graphics.h"
 
 #include <QKeyEvent>
 #include <QMenu>

@@ -2,8 +2,8 @@
 
 #include "ProgressDlg.h"
 
-#include "image/Graphics.h"
-#include "image/Progress.h"
+#include "image/bitmap/Graphics.h"
+#include "image/work/Progress.h"
 
 #include <QApplication>
 #include <QCursor>

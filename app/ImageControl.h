@@ -6,7 +6,7 @@
 // placement.
 #pragma once
 
-#include "image/Graphics.h"
+#include "image/bitmap/Graphics.h"
 
 #include <QImage>
 #include <QPoint>

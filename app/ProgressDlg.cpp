@@ -1,6 +1,6 @@
 #include "ProgressDlg.h"
 
-#include "image/Progress.h"
+#include "image/work/Progress.h"
 #include "ui_Progress.h"
 
 #include <QCloseEvent>

@@ -7,8 +7,8 @@
 #include "PictureDialogs.h"
 #include "Unit2.h"
 #include "analysis/Analysis.h"
-#include "image/Graphics.h"
-#include "image/Operations.h"
+#include "image/bitmap/Graphics.h"
+#include "image/operations/Operations.h"
 #include "ui_Unit1.h"
 
 #include <QFileInfo>

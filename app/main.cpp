@@ -3,7 +3,7 @@
 #include "Application.h"
 #include "Unit1.h"
 #include "Unit2.h"
-#include "image/Graphics.h"
+#include "image/bitmap/Graphics.h"
 
 #include <QByteArray>
 #include <QtGlobal>

@@ -5,8 +5,8 @@
 #include "BenchSupport.h"
 
 #include "analysis/Analysis.h"
-#include "image/Graphics.h"
-#include "image/Quantizer.h"
+#include "image/bitmap/Graphics.h"
+#include "image/quantizer/Quantizer.h"
 
 #include <algorithm>
 #include <cmath>

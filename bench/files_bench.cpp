@@ -5,7 +5,7 @@
 #include "BenchSupport.h"
 #include "PngPictures.h"
 
-#include "image/Graphics.h"
+#include "image/bitmap/Graphics.h"
 
 #include <QFile>
 #include <QImageReader>

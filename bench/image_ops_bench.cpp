@@ -3,8 +3,8 @@
 // picture, against memcpy and (when built with it) OpenCV in one thread.
 #include "BenchSupport.h"
 
-#include "image/Graphics.h"
-#include "image/Operations.h"
+#include "image/bitmap/Graphics.h"
+#include "image/operations/Operations.h"
 
 #ifdef IMAGEBENCH_HAVE_OPENCV
 #include <opencv2/core.hpp>

@@ -6,7 +6,7 @@
 #include "BenchSupport.h"
 #include "PngPictures.h"
 
-#include "image/Graphics.h"
+#include "image/bitmap/Graphics.h"
 
 #include <QBuffer>
 #include <QFile>

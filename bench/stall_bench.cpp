@@ -11,7 +11,7 @@
 #include "app/PictureDialogs.h"
 #include "app/ProgressDlg.h"
 #include "app/Unit1.h"
-#include "image/Graphics.h"
+#include "image/bitmap/Graphics.h"
 
 #include <QAction>
 #include <QCoreApplication>

@@ -7,8 +7,8 @@
 
 #include "app/ImageControl.h"
 #include "app/Unit1.h"
-#include "image/Graphics.h"
-#include "image/Operations.h"
+#include "image/bitmap/Graphics.h"
+#include "image/operations/Operations.h"
 
 #include <QComboBox>
 #include <QCoreApplication>

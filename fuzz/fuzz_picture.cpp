@@ -7,8 +7,8 @@
 // Aborts when an invariant breaks, so libFuzzer records the input.
 #include "FuzzKinds.h"
 #include "analysis/Analysis.h"
-#include "image/Graphics.h"
-#include "image/Operations.h"
+#include "image/bitmap/Graphics.h"
+#include "image/operations/Operations.h"
 
 #include <QCoreApplication>
 #include <QFile>

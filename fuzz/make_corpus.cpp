@@ -4,8 +4,8 @@
 // but does not write), each
 // prefixed by the byte that picks its extension.
 #include "FuzzKinds.h"
-#include "image/Bitmap.h"
-#include "image/PngWriter.h"
+#include "image/bitmap/Bitmap.h"
+#include "image/files/png/PngWriter.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

@@ -14,13 +14,13 @@
 set -eu
 
 packages="cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins libgl-dev libgtest-dev
-          libhwy-dev zlib1g-dev libpng-dev"
+          libhwy-dev zlib1g-dev libpng-dev pngcheck"
 case "${1:-build}" in
   build) ;;
   bench) packages="$packages libbenchmark-dev libopencv-core-dev libopencv-imgproc-dev" ;;
   check) packages="$packages clang libclang-rt-dev" ;;
   deb) packages="$packages dpkg-dev file lintian desktop-file-utils appstream librsvg2-bin" ;;
-  windows) packages="$packages g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 googletest
+  windows) packages="$packages g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 googletest libz-mingw-w64-dev
              wine64 wine nsis zip dpkg-dev xz-utils patch fonts-dejavu-core xvfb xauth x11-utils xdotool" ;;
   arm64) packages="$packages g++-aarch64-linux-gnu qemu-user googletest fonts-dejavu-core" ;;
   *) echo "usage: $0 build|bench|check|deb|windows|arm64" >&2; exit 2 ;;

@@ -2,7 +2,7 @@
 // process-wide: each test first fills them, the capture with a full 512 x 512
 // picture, the Haar step with arbitrary entries.
 #include "analysis/Analysis.h"
-#include "image/Graphics.h"
+#include "image/bitmap/Graphics.h"
 #include "support/TestPictures.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The picture layer: layouts after loading, conversion to 8 bits, Assign,
 // single-pixel access, and picture files.
-#include "image/Graphics.h"
-#include "image/Operations.h"
+#include "image/bitmap/Graphics.h"
+#include "image/operations/Operations.h"
 #include "support/TestPictures.h"
 
 #include <QDir>

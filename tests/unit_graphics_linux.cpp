@@ -1,7 +1,7 @@
 // The picture layer when memory runs out, made to happen on Linux by lowering
 // the address-space limit of the process.
-#include "image/Graphics.h"
-#include "image/Operations.h"
+#include "image/bitmap/Graphics.h"
+#include "image/operations/Operations.h"
 #include "support/TestPictures.h"
 
 #include <QFile>

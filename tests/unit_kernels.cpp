@@ -3,9 +3,9 @@
 // and of widths around every vector size; then the commands on whole
 // pictures. Also the reuse of 8-bit pictures' memory.
 #include "analysis/Analysis.h"
-#include "image/Operations.h"
-#include "image/Quantizer.h"
-#include "image/Reuse.h"
+#include "image/operations/Operations.h"
+#include "image/quantizer/Quantizer.h"
+#include "image/work/Reuse.h"
 #include "image/kernels/Kernels.h"
 #include "support/Reference.h"
 #include "support/TestPictures.h"

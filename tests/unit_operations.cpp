@@ -2,7 +2,7 @@
 // row kernels' test compares them with the plain reference on many sizes),
 // and what every command keeps: a copy's pixels, one change notice, the
 // picture's metadata, an empty picture empty.
-#include "image/Operations.h"
+#include "image/operations/Operations.h"
 #include "support/Reference.h"
 #include "support/TestPictures.h"
 

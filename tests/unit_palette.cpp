@@ -1,7 +1,7 @@
 // Palette pictures (8 bits whose palette is not the grey ramp): complement
 // works on the palette's colours and edge detection on the pixels' colours,
 // while grey-ramp pictures keep the byte operations.
-#include "image/Operations.h"
+#include "image/operations/Operations.h"
 #include "support/TestPictures.h"
 
 #include <gtest/gtest.h>

@@ -3,11 +3,11 @@
 // around the band boundaries; our reader gives what Qt's gives on the files
 // other programs write; a cancelled save leaves the old file and nothing
 // else; pngcheck accepts our files.
-#include "image/Graphics.h"
-#include "image/PngBands.h"
-#include "image/PngReader.h"
-#include "image/PngWriter.h"
-#include "image/Progress.h"
+#include "image/bitmap/Graphics.h"
+#include "image/files/png/PngBands.h"
+#include "image/files/png/PngReader.h"
+#include "image/files/png/PngWriter.h"
+#include "image/work/Progress.h"
 #include "support/TestPictures.h"
 
 #include <QBuffer>

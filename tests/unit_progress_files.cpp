@@ -2,8 +2,8 @@
 // (rows, for PNG files, which our own reader and writer handle), and a
 // cancelled read or write stops with TCancelled, the target untouched and no
 // temporary file left.
-#include "image/PictureFiles.h"
-#include "image/Progress.h"
+#include "image/files/PictureFiles.h"
+#include "image/work/Progress.h"
 #include "support/TestPictures.h"
 
 #include <QDir>

@@ -3,12 +3,12 @@
 // cases have none), palette colours that are the means of the pixels they stand
 // for, a floor on the closeness of larger pictures and no pixel farther off
 // than with Qt's conversion, the Lloyd steps' look-up, and its progress.
-#include "image/ColourMoments.h"
-#include "image/Operations.h"
-#include "image/Progress.h"
-#include "image/Quantizer.h"
+#include "image/quantizer/ColourMoments.h"
+#include "image/operations/Operations.h"
+#include "image/work/Progress.h"
+#include "image/quantizer/Quantizer.h"
 #include "image/kernels/Kernels.h"
-#include "image/RowBands.h"
+#include "image/work/RowBands.h"
 #include "support/TestPictures.h"
 
 #include <gtest/gtest.h>

@@ -5,7 +5,7 @@
 #include "analysis/Matrices.h"
 #include "app/Background.h"
 #include "app/ProgressDlg.h"
-#include "image/Progress.h"
+#include "image/work/Progress.h"
 #include "support/TestPictures.h"
 #include "support/WindowFixture.h"
 

@@ -5,7 +5,7 @@
 //   IMAGEBENCH_SEED=<seed> IMAGEBENCH_SEQUENCES=1
 // replays exactly the sequence that failed.
 #include "analysis/Matrices.h"
-#include "image/Operations.h"
+#include "image/operations/Operations.h"
 #include "support/HostileInputs.h"
 #include "support/TestPictures.h"
 #include "support/WindowFixture.h"

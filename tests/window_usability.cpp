@@ -2,7 +2,7 @@
 // texts show whole, titles and accessible names read as the forms say, the
 // keyboard reaches the controls, commands show the wait cursor, the file
 // dialogs' filters and messages.
-#include "image/Operations.h"
+#include "image/operations/Operations.h"
 #include "support/TestPictures.h"
 #include "support/WindowFixture.h"
 

@@ -11,7 +11,7 @@
 #include "support/TestPictures.h"
 #include "support/WriteFaults.h"
 
-#include "image/PngWriter.h"
+#include "image/files/png/PngWriter.h"
 
 #include <QDir>
 #include <QFile>

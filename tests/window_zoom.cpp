@@ -2,7 +2,7 @@
 // text shows natural size and puts "100%" back; the view is drawn from the
 // picture's current pixels at every size, reduced views as the rounded mean
 // of each box.
-#include "image/Operations.h"
+#include "image/operations/Operations.h"
 #include "support/TestPictures.h"
 #include "support/WindowFixture.h"
 

@@ -1,7 +1,7 @@
 // Pictures and files the tests build for themselves.
 #pragma once
 
-#include "image/Graphics.h"
+#include "image/bitmap/Graphics.h"
 
 #include <QImage>
 #include <QList>

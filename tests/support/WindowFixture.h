@@ -7,7 +7,7 @@
 #include "app/PictureDialogs.h"
 #include "app/Unit1.h"
 #include "app/Unit2.h"
-#include "image/Operations.h"
+#include "image/operations/Operations.h"
 
 #include <QAction>
 #include <QApplication>

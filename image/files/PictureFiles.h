@@ -1,8 +1,8 @@
 // The picture a window shows, and the files it is read from and written to.
 #pragma once
 
-#include "Bitmap.h"
-#include "Progress.h"
+#include "image/bitmap/Bitmap.h"
+#include "image/work/Progress.h"
 
 #include <QImage>
 #include <QString>

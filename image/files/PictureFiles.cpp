@@ -1,7 +1,7 @@
-#include "PictureFiles.h"
-#include "PngReader.h"
-#include "PngWriter.h"
-#include "Progress.h"
+#include "image/files/PictureFiles.h"
+#include "image/files/png/PngReader.h"
+#include "image/files/png/PngWriter.h"
+#include "image/work/Progress.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 // Edge detection's row kernel: the clamped Laplacian of each colour channel.
 #undef HWY_TARGET_INCLUDE
-#define HWY_TARGET_INCLUDE "image/kernels/Edge.cpp"
+#define HWY_TARGET_INCLUDE "image/operations/EdgeRows.cpp"
 #include <hwy/foreach_target.h> // before highway.h
 #include <hwy/highway.h>
 #include "image/kernels/Kernels.h"

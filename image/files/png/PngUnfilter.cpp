@@ -1,4 +1,4 @@
-#include "PngUnfilter.h"
+#include "image/files/png/PngUnfilter.h"
 
 #include <algorithm>
 #include <cstdlib>

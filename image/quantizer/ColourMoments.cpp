@@ -1,5 +1,5 @@
-#include "ColourMoments.h"
-#include "kernels/Kernels.h"
+#include "image/quantizer/ColourMoments.h"
+#include "image/kernels/Kernels.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,5 +1,5 @@
-#include "Graphics.h"
-#include "Operations.h"
+#include "image/bitmap/Graphics.h"
+#include "image/operations/Operations.h"
 
 bool IsPalettePicture(const TBitmap& bitmap) { return bitmap.PixelFormat() == pf8bit && !bitmap.HasGreyRamp(); }
 

@@ -1,7 +1,7 @@
-#include "Bitmap.h"
-#include "Operations.h"
-#include "Progress.h"
-#include "Quantizer.h"
+#include "image/bitmap/Bitmap.h"
+#include "image/operations/Operations.h"
+#include "image/work/Progress.h"
+#include "image/quantizer/Quantizer.h"
 
 void ConvertTo8bit(TBitmap& bitmap, TProgress* progress)
 {

@@ -1,7 +1,7 @@
-#include "Bitmap.h"
-#include "kernels/Kernels.h"
-#include "Reuse.h"
-#include "RowBands.h"
+#include "image/bitmap/Bitmap.h"
+#include "image/kernels/Kernels.h"
+#include "image/work/Reuse.h"
+#include "image/work/RowBands.h"
 
 #include <cstring>
 

@@ -1,7 +1,7 @@
 // Passes over the rows of a 32-bit picture that report their progress.
 #pragma once
 
-#include "Progress.h"
+#include "image/work/Progress.h"
 
 #include <QImage>
 

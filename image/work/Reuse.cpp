@@ -1,4 +1,4 @@
-#include "Reuse.h"
+#include "image/work/Reuse.h"
 
 #include <QMutex>
 

@@ -1,6 +1,6 @@
 // The complement's row kernel: bytes xor'ed with a repeating 32-bit pattern.
 #undef HWY_TARGET_INCLUDE
-#define HWY_TARGET_INCLUDE "image/kernels/Complement.cpp"
+#define HWY_TARGET_INCLUDE "image/operations/ComplementRows.cpp"
 #include <hwy/foreach_target.h> // before highway.h
 #include <hwy/highway.h>
 #include "image/kernels/Kernels.h"

@@ -2,5 +2,5 @@
 // picture with its files.
 #pragma once
 
-#include "Bitmap.h"
-#include "PictureFiles.h"
+#include "image/bitmap/Bitmap.h"
+#include "image/files/PictureFiles.h"

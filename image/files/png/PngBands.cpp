@@ -1,5 +1,5 @@
-#include "PngBands.h"
-#include "Progress.h"
+#include "image/files/png/PngBands.h"
+#include "image/work/Progress.h"
 
 #include <zlib.h>
 

@@ -1,6 +1,6 @@
-#include "PngWriter.h"
-#include "PngBands.h"
-#include "Progress.h"
+#include "image/files/png/PngWriter.h"
+#include "image/files/png/PngBands.h"
+#include "image/work/Progress.h"
 
 #include <QIODevice>
 

@@ -2,7 +2,7 @@
 // quantizer's histogram cells, and the capture's look-up of palette indices
 // in a table of colours.
 #undef HWY_TARGET_INCLUDE
-#define HWY_TARGET_INCLUDE "image/kernels/Indexed.cpp"
+#define HWY_TARGET_INCLUDE "image/quantizer/IndexedRows.cpp"
 #include <hwy/foreach_target.h> // before highway.h
 #include <hwy/highway.h>
 #include "image/kernels/Kernels.h"

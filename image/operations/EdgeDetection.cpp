@@ -1,6 +1,6 @@
-#include "Graphics.h"
-#include "kernels/Kernels.h"
-#include "Operations.h"
+#include "image/bitmap/Graphics.h"
+#include "image/kernels/Kernels.h"
+#include "image/operations/Operations.h"
 
 #include <cstdint>
 #include <cstring>

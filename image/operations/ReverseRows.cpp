@@ -1,7 +1,7 @@
 // The mirror's row kernels: a row of bytes or of 32-bit pixels reversed in
 // place.
 #undef HWY_TARGET_INCLUDE
-#define HWY_TARGET_INCLUDE "image/kernels/Reverse.cpp"
+#define HWY_TARGET_INCLUDE "image/operations/ReverseRows.cpp"
 #include <hwy/foreach_target.h> // before highway.h
 #include <hwy/cache_control.h>
 #include <hwy/highway.h>

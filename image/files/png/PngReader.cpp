@@ -1,7 +1,7 @@
-#include "PngReader.h"
-#include "Prefault.h"
-#include "PngUnfilter.h"
-#include "Progress.h"
+#include "image/files/png/PngReader.h"
+#include "image/work/Prefault.h"
+#include "image/files/png/PngUnfilter.h"
+#include "image/work/Progress.h"
 
 #include <QFile>
 

@@ -1,11 +1,11 @@
-#include "Quantizer.h"
-#include "Bitmap.h"
-#include "ColourMoments.h"
-#include "Prefault.h"
-#include "Progress.h"
-#include "Reuse.h"
-#include "RowBands.h"
-#include "kernels/Kernels.h"
+#include "image/quantizer/Quantizer.h"
+#include "image/bitmap/Bitmap.h"
+#include "image/quantizer/ColourMoments.h"
+#include "image/work/Prefault.h"
+#include "image/work/Progress.h"
+#include "image/work/Reuse.h"
+#include "image/work/RowBands.h"
+#include "image/kernels/Kernels.h"
 
 #include <QList>
 #include <QMutex>
