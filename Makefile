@@ -18,6 +18,9 @@
 #                    cross-built for Windows and run under Wine
 # make arm64-test   the picture layer and unit tests cross-built for 64-bit
 #                    ARM Linux (build-arm64) and run under qemu-aarch64
+# make fresh-check  the README's commands (make test, make deb, make windows)
+#             as a new user runs them, on a brand-new Debian 12 made with
+#             debootstrap (root; scripts/fresh-check.sh)
 # make icon   packaging/imagebench.ico (the Windows icon) from the drawing
 # make deb    dist/imagebench_<version>_amd64.deb (build-deb, Debian's flags)
 # make deb-test  the package built, checked (lintian, desktop-file-validate,
@@ -31,10 +34,16 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 TSAN_TESTS ?= Background|Progress|Cancel|Worker|Stall|RowParts|Quantizer
 FUZZ_SECONDS ?= 60
+# Compiling goes through ccache (part of the build set) unless the launcher is
+# set otherwise; the clone's own path is left out of its keys, so that another
+# clone of the same commit finds what this one compiled.
+export CMAKE_CXX_COMPILER_LAUNCHER ?= ccache
+export CMAKE_C_COMPILER_LAUNCHER ?= ccache
+export CCACHE_BASEDIR ?= $(CURDIR)
 
 .PHONY: all deps deps-bench deps-check build run test bench screenshot check tsan fuzz install clean \
         windows windows-test icon deb deb-test \
-        arm64-test windows-bench
+        arm64-test windows-bench fresh-check
 
 all: build
 
@@ -119,6 +128,9 @@ windows-test:
 
 arm64-test:
 	scripts/arm64-test.sh
+
+fresh-check:
+	scripts/fresh-check.sh
 
 windows-bench:
 	BENCH_FILTER='$(BENCH_FILTER)' BENCH_FLAGS='$(BENCH_FLAGS)' scripts/windows-bench.sh

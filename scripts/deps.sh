@@ -11,10 +11,11 @@
 #                           Wine, NSIS, Xvfb and what fetching Qt's source needs
 #   scripts/deps.sh arm64   the above build set, plus the ARM cross compiler, qemu-user
 #                           and Google Test's sources
+#   scripts/deps.sh fresh   the above build set, plus debootstrap (make fresh-check)
 set -eu
 
 packages="cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins libgl-dev libgtest-dev
-          libhwy-dev zlib1g-dev libpng-dev pngcheck"
+          libhwy-dev zlib1g-dev libpng-dev pngcheck ccache"
 case "${1:-build}" in
   build) ;;
   bench) packages="$packages libbenchmark-dev libopencv-core-dev libopencv-imgproc-dev" ;;
@@ -23,7 +24,8 @@ case "${1:-build}" in
   windows) packages="$packages g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 googletest libz-mingw-w64-dev
              wine64 wine nsis zip dpkg-dev xz-utils patch fonts-dejavu-core xvfb xauth x11-utils xdotool" ;;
   arm64) packages="$packages g++-aarch64-linux-gnu qemu-user googletest fonts-dejavu-core" ;;
-  *) echo "usage: $0 build|bench|check|deb|windows|arm64" >&2; exit 2 ;;
+  fresh) packages="$packages debootstrap" ;;
+  *) echo "usage: $0 build|bench|check|deb|windows|arm64|fresh" >&2; exit 2 ;;
 esac
 
 missing=""
