@@ -27,12 +27,13 @@
 #             appstreamcli), installed with apt-get, started, purged
 #
 # Every configuration is a preset in CMakePresets.json (cmake --preset NAME,
-# cmake --build --preset NAME, ctest --preset NAME); this file only installs
-# the packages a preset needs before configuring it, and runs it. The folders
-# below are the presets' binaryDir. CMAKE_FLAGS is added to a first configure.
+# cmake --build --preset NAME, ctest --preset NAME); this file only has
+# scripts/configure.sh install the packages a preset needs and configure its
+# folder, and runs it. CMAKE_FLAGS is added to a first configure; TSAN_TESTS
+# (a regular expression over test names) replaces the tsan preset's filter.
 JOBS ?= $(shell nproc)
-CMAKE_FLAGS ?=
-TSAN_TESTS ?= Background|Progress|Cancel|Worker|Stall|RowParts|Quantizer
+export CMAKE_FLAGS ?=
+TSAN_TESTS ?=
 FUZZ_SECONDS ?= 60
 # Compiling goes through ccache (part of the build set) unless the launcher is
 # set otherwise; the clone's own path is left out of its keys, so that another
@@ -41,40 +42,14 @@ export CMAKE_CXX_COMPILER_LAUNCHER ?= ccache
 export CMAKE_C_COMPILER_LAUNCHER ?= ccache
 export CCACHE_BASEDIR ?= $(CURDIR)
 
-.PHONY: all deps deps-bench deps-check build run test bench screenshot check tsan fuzz install clean \
+.PHONY: all build run test bench screenshot check tsan fuzz install clean \
         windows windows-test icon deb deb-test \
         arm64-test windows-bench fresh-check
 
 all: build
 
-# The packages each preset needs (scripts/deps.sh). Every configure step
-# below waits for its own (an order-only prerequisite), also under make -j.
-deps:
-	@scripts/deps.sh build
-deps-bench:
-	@scripts/deps.sh bench
-deps-check:
-	@scripts/deps.sh check
-
-# configure <preset> <folder>: a folder is configured once; later changes to
-# CMakeLists.txt reconfigure from within the build, a changed preset here.
-define configure
-cmake --preset $(1) $(CMAKE_FLAGS)
-@touch $(2)/build.ninja
-endef
-
-build/build.ninja: CMakePresets.json | deps
-	$(call configure,release,build)
-build-check/build.ninja: CMakePresets.json | deps-check
-	$(call configure,check,build-check)
-build-tsan/build.ninja: CMakePresets.json | deps-check
-	$(call configure,tsan,build-tsan)
-build-fuzz/build.ninja: CMakePresets.json | deps-check
-	$(call configure,fuzz,build-fuzz)
-build-bench/build.ninja: CMakePresets.json | deps-bench
-	$(call configure,bench,build-bench)
-
-build: build/build.ninja
+build:
+	scripts/configure.sh release
 	cmake --build --preset release -j $(JOBS)
 
 # The program itself says so when there is no display to open its window on.
@@ -86,7 +61,8 @@ test: build
 
 # A Release build of its own, so that the timings never come from a debug or
 # sanitizer configuration.
-bench: build-bench/build.ninja
+bench:
+	scripts/configure.sh bench
 	cmake --build --preset bench -j $(JOBS)
 	build-bench/bench/imagebench_bench $(if $(BENCH_FILTER),'--benchmark_filter=$(BENCH_FILTER)') $(BENCH_FLAGS)
 
@@ -95,21 +71,24 @@ screenshot:
 
 # A second build of everything with AddressSanitizer and UndefinedBehavior-
 # Sanitizer; any report fails the test that caused it.
-check: build-check/build.ninja
+check:
+	scripts/configure.sh check
 	cmake --build --preset check -j $(JOBS)
 	ctest --preset check -j $(JOBS)
 
-# Only the test programs are built; a test name matching TSAN_TESTS runs,
-# and none matching is a failure.
-tsan: build-tsan/build.ninja
+# Only the test programs are built; the tests the tsan preset names run (or
+# those matching TSAN_TESTS), and none matching is a failure.
+tsan:
+	scripts/configure.sh tsan
 	cmake --build --preset tsan -j $(JOBS)
-	ctest --preset tsan -j $(JOBS) -R '$(TSAN_TESTS)'
+	ctest --preset tsan -j $(JOBS) $(if $(TSAN_TESTS),-R '$(TSAN_TESTS)')
 
 # The picture fuzzer: bytes -> file -> TPicture::LoadFromFile -> every command.
 # Seeds are small valid pictures of every kind; the corpus grows in FUZZ_CORPUS
 # (build-fuzz/corpus) and crashing inputs land in FUZZ_ARTIFACTS
 # (build-fuzz/artifacts/); FUZZ_FLAGS adds libFuzzer options.
-fuzz: build-fuzz/build.ninja
+fuzz:
+	scripts/configure.sh fuzz
 	cmake --build --preset fuzz -j $(JOBS)
 	FUZZ_SECONDS='$(FUZZ_SECONDS)' FUZZ_CORPUS='$(FUZZ_CORPUS)' FUZZ_ARTIFACTS='$(FUZZ_ARTIFACTS)' \
 	  FUZZ_FLAGS='$(FUZZ_FLAGS)' ctest --preset fuzz --timeout $$(( $(FUZZ_SECONDS) + 300 ))
@@ -135,11 +114,12 @@ fresh-check:
 windows-bench:
 	BENCH_FILTER='$(BENCH_FILTER)' BENCH_FLAGS='$(BENCH_FLAGS)' scripts/windows-bench.sh
 
-icon: build/build.ninja
+icon:
+	scripts/configure.sh release
 	cmake --build --preset release --target icon
 
 install: build
 	cmake --install build
 
 clean:
-	rm -rf build build-check build-tsan build-fuzz build-bench build-windows build-windows-bench build-arm64 build-deb dist
+	rm -rf build build-* dist

@@ -4,7 +4,7 @@
 #   cpack -G DEB (make deb) packs the same files with a Debian changelog and
 #   a machine-readable copyright file.
 set(IMAGEBENCH_APP_ID io.github.imagebench.ImageBench)
-set(IMAGEBENCH_MAINTAINER "${IMAGEBENCH_PUBLISHER} <maintainers@users.noreply.c-seed-4da5a975.example>")
+set(IMAGEBENCH_MAINTAINER "${IMAGEBENCH_PUBLISHER} <maintainers@imagebench.org>")
 set(IMAGEBENCH_DEB_RELEASE 1)
 set(IMAGEBENCH_DEB_VERSION ${PROJECT_VERSION}-${IMAGEBENCH_DEB_RELEASE})
 # The changelog's trailer wants the date in RFC 2822 form, at noon UTC.
@@ -68,10 +68,12 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "small workbench for pictures: complement,
 set(CPACK_PACKAGE_DESCRIPTION "\
 imagebench opens one picture (PNG, BMP, JPEG, GIF, TIFF, WebP and the other
 kinds Qt reads) and changes it in place: every colour value complemented,
-the picture turned into 8-bit grey levels, edges found with a 3 x 3
-Laplacian, or the picture mirrored. The view zooms from 25 % to 200 %, the
-status bar names the pixel under the pointer and its value, and a one-level
-Haar analysis of a 512 x 512 sample shows four numbers. The changed picture
+the picture turned into 8 bits per pixel through a palette of at most 256
+colours (a colour picture keeps its colours, a grey one its grey levels),
+edges found with a 3 x 3 Laplacian, or the picture mirrored. The view zooms
+from 25 % to 200 %; the status bar shows the X and Y of the pixel under the
+pointer and a label above the picture its value. A one-level Haar analysis
+of a 512 x 512 sample shows four numbers. The changed picture
 is saved in the kind its file name's extension names.")
 set(CPACK_DEBIAN_PACKAGE_RELEASE ${IMAGEBENCH_DEB_RELEASE})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -4,9 +4,8 @@
 # manual page), installs it with apt-get, starts the installed program on the
 # offscreen platform, then purges it and checks nothing is left behind.
 # Installs and removes the package system-wide: run it as root or with sudo.
-set -eu
-cd "$(dirname "$0")/.."
-root=$PWD
+# shellcheck source=scripts/config.sh
+. "$(dirname "$0")/config.sh"
 id=io.github.imagebench.ImageBench
 
 say() { echo "deb-test: $*"; }
@@ -21,7 +20,6 @@ else
 fi
 
 scripts/deb.sh
-version=$(sed -n 's/^project(imagebench VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 deb=$(ls dist/imagebench_"$version"-*_amd64.deb)
 [ -f "$deb" ] || fail "no package for version $version in dist/"
 

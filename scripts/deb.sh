@@ -3,11 +3,9 @@
 # folder of its own (build-deb) with Debian's compiler and linker flags
 # (dpkg-buildflags, every hardening feature on); CPack strips the program
 # and finds the libraries it needs with dpkg-shlibdeps.
-set -eu
-cd "$(dirname "$0")/.."
-root=$PWD
-build=build-deb   # binaryDir of the deb preset (CMakePresets.json)
-jobs=${JOBS:-$(nproc)}
+# shellcheck source=scripts/config.sh
+. "$(dirname "$0")/config.sh"
+build=$(binary_dir deb)
 
 scripts/deps.sh deb
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
@@ -16,11 +14,7 @@ IMAGEBENCH_DEB_CXXFLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --g
 IMAGEBENCH_DEB_LDFLAGS=$(dpkg-buildflags --get LDFLAGS)
 export IMAGEBENCH_DEB_CFLAGS IMAGEBENCH_DEB_CXXFLAGS IMAGEBENCH_DEB_LDFLAGS
 # The flags are part of the configuration: a change starts the folder afresh.
-if [ -f "$build/CMakeCache.txt" ] \
-   && ! grep -qxF "CMAKE_CXX_FLAGS:STRING=$IMAGEBENCH_DEB_CXXFLAGS" "$build/CMakeCache.txt"; then
-  rm -rf "$build"
-fi
-[ -f "$build/build.ninja" ] || cmake --preset deb
+configure deb CMAKE_CXX_FLAGS "$IMAGEBENCH_DEB_CXXFLAGS"
 # Only what the package holds: the program and its files, not the tools.
 cmake --build --preset deb -j "$jobs"
 

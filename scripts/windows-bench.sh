@@ -8,23 +8,18 @@
 #   BENCH_FLAGS   more Google Benchmark options
 # shellcheck source=scripts/windows-env.sh
 . "$(dirname "$0")/windows-env.sh"
-build=build-windows-bench   # binaryDir of the windows-bench preset
+build=$(binary_dir windows-bench)
 
 scripts/deps.sh windows
 windows_qt
 windows_libs highway benchmark
-stale_build "$build"
-[ -f "$build/build.ninja" ] || cmake --preset windows-bench
+configure windows-bench CMAKE_PREFIX_PATH "$prefixes"
 cmake --build --preset windows-bench -j "$jobs"
 
 wine_prefix "$root/$build/wine"
 trap 'wineserver -k 2>/dev/null || true' EXIT INT TERM
-# Wine hides every variable starting with QT_ from the program and passes
-# WINEQT_* on without the prefix.
 export WINEPATH="Z:$qt/bin;Z:$(mingw_runtime);Z:/usr/$triplet/lib"
-export WINEQT_QPA_PLATFORM=offscreen
-export WINEQT_QPA_FONTDIR='Z:\usr\share\fonts\truetype\dejavu'
-export WINE_TIMEOUT=${WINE_TIMEOUT:-3600}
+export WINE_TIMEOUT=3600
 set --
 [ -n "${BENCH_FILTER:-}" ] && set -- "--benchmark_filter=$BENCH_FILTER"
 # shellcheck disable=SC2086

@@ -13,16 +13,15 @@
 #   wine_prefix <folder>   makes (or reuses) the prefix and starts a
 #                          persistent wineserver for it; the caller stops it
 #                          (wineserver -k) when done
-# The names below are used by the scripts that source this one.
+# and every Wine setting the runs share. The names below are used by the
+# scripts that source this one; scripts/config.sh sets root, jobs, version and
+# configure.
 # shellcheck disable=SC2034
-set -eu
-cd "$(dirname "$0")/.."
-root=$PWD
-build="build-windows"   # binaryDir of the windows preset (CMakePresets.json)
-host="build"            # binaryDir of the release preset: the host's tools
-jobs=${JOBS:-$(nproc)}
+# shellcheck source=scripts/config.sh
+. "$(dirname "$0")/config.sh"
+build=$(binary_dir windows)
+host=$(binary_dir release)   # the host's tools
 triplet=x86_64-w64-mingw32
-version=$(sed -n 's/^project(imagebench VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 
 windows_qt() {
   qt=$(scripts/qt-windows.sh | tail -n 1)
@@ -37,15 +36,6 @@ windows_libs() {
   export IMAGEBENCH_MINGW_PREFIXES="$prefixes"
 }
 
-# Removes a build folder configured against other prefixes (a changed Qt or
-# library underneath), so that it is configured anew.
-stale_build() {   # stale_build <folder>
-  if [ -f "$1/CMakeCache.txt" ] \
-     && [ "$(sed -n 's/^CMAKE_PREFIX_PATH:[A-Z]*=//p' "$1/CMakeCache.txt")" != "$prefixes" ]; then
-    rm -rf "$1"
-  fi
-}
-
 mingw_runtime() {
   dirname "$($triplet-g++-posix -print-libgcc-file-name)"
 }
@@ -53,7 +43,12 @@ mingw_runtime() {
 export WINEDEBUG=${WINEDEBUG:--all}
 # No offers to install Mono or Gecko.
 export WINEDLLOVERRIDES="mscoree,mshtml="
+# Every program under Wine ends within WINE_TIMEOUT seconds (scripts/wine-run.sh).
 export WINE_TIMEOUT=${WINE_TIMEOUT:-600}
+# Wine hides every variable starting with QT_ from the program and passes
+# WINEQT_* on without the prefix: Qt's offscreen platform and Debian's fonts.
+export WINEQT_QPA_PLATFORM=${WINEQT_QPA_PLATFORM:-offscreen}
+export WINEQT_QPA_FONTDIR='Z:\usr\share\fonts\truetype\dejavu'
 
 wine_prefix() {
   export WINEPREFIX="$1"

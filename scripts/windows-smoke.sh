@@ -19,7 +19,7 @@ screenshot=${SMOKE_SCREENSHOT:-docs/screenshot-windows.png}
 
 [ -f "$setup" ] || scripts/windows.sh
 scripts/deps.sh windows
-[ -f "$host/build.ninja" ] || cmake --preset release
+configure release
 cmake --build --preset release --target smoke_check >/dev/null
 check=$root/$host/tools/smoke_check
 

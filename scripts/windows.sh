@@ -14,8 +14,7 @@ windows_qt
 windows_libs highway
 
 # Rebuilt from scratch when the Qt or a library underneath changed.
-stale_build "$build"
-[ -f "$build/build.ninja" ] || cmake --preset windows
+configure windows CMAKE_PREFIX_PATH "$prefixes"
 cmake --build --preset windows -j "$jobs"
 
 runtime_dirs="$qt/bin $(mingw_runtime) /usr/$triplet/lib"

@@ -56,11 +56,9 @@ TEST(HaarStep, MatchesTheDefinitionOnRandomEntries)
 {
     // Arbitrary 32-bit entries, negative ones included: the shift is
     // arithmetic and every entry of both matrices is rewritten.
-    std::uint32_t state = 12345;
-    for (int i = 0; i < MatrixSize * MatrixSize; ++i) {
-        state = state * 1664525u + 1013904223u;
-        CaptureMatrix[i] = std::int32_t(state);
-    }
+    Random random(12345);
+    for (int i = 0; i < MatrixSize * MatrixSize; ++i)
+        CaptureMatrix[i] = std::int32_t(random());
     std::memset(ChannelMatrix, 0x55, sizeof ChannelMatrix);
     std::memset(HaarMatrix, 0x55, sizeof HaarMatrix);
     HaarStep();

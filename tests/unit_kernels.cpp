@@ -15,7 +15,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -42,7 +41,7 @@ struct Row {
     T* At() { return reinterpret_cast<T*>(bytes.data() + offset); }
 };
 
-Row RandomRow(std::size_t n, std::size_t offset, std::mt19937& random, std::uint8_t mask = 0xFF)
+Row RandomRow(std::size_t n, std::size_t offset, Random& random, std::uint8_t mask = 0xFF)
 {
     Row row{Bytes8(offset + n + 64), offset};
     for (std::uint8_t& b : row.bytes)
@@ -55,10 +54,10 @@ Row RandomRow(std::size_t n, std::size_t offset, std::mt19937& random, std::uint
 // every byte came out the same.
 struct Operation {
     const char* name;
-    std::function<bool(int width, std::size_t offset, std::mt19937& random)> same;
+    std::function<bool(int width, std::size_t offset, Random& random)> same;
 };
 
-bool XorSame(int width, std::size_t offset, std::mt19937& random, std::uint32_t pattern)
+bool XorSame(int width, std::size_t offset, Random& random, std::uint32_t pattern)
 {
     Row ours = RandomRow(std::size_t(width), offset, random), theirs = ours;
     kernels::XorPattern()(ours.At<std::uint8_t>(), std::size_t(width), pattern);
@@ -66,7 +65,7 @@ bool XorSame(int width, std::size_t offset, std::mt19937& random, std::uint32_t 
     return ours.bytes == theirs.bytes;
 }
 
-bool EdgeSame(int width, std::size_t offset, std::mt19937& random, int bpp)
+bool EdgeSame(int width, std::size_t offset, Random& random, int bpp)
 {
     // Gentle rows (levels 0 ... 63) give responses across the whole range,
     // not just 0 and 255; each row at an offset of its own.
@@ -83,7 +82,7 @@ bool EdgeSame(int width, std::size_t offset, std::mt19937& random, int bpp)
 }
 
 template <typename T>
-bool ReverseSame(int width, std::size_t offset, std::mt19937& random)
+bool ReverseSame(int width, std::size_t offset, Random& random)
 {
     Row ours = RandomRow(sizeof(T) * std::size_t(width), offset, random), theirs = ours;
     const Row ahead = RandomRow(sizeof(T) * std::size_t(width), 0, random);
@@ -95,7 +94,7 @@ bool ReverseSame(int width, std::size_t offset, std::mt19937& random)
     return ours.bytes == theirs.bytes;
 }
 
-bool GreySame(int width, std::size_t offset, std::mt19937& random)
+bool GreySame(int width, std::size_t offset, Random& random)
 {
     // Grey pixels (any alpha), and for odd widths one pixel anywhere whose
     // red or green differs from blue by one bit.
@@ -110,7 +109,7 @@ bool GreySame(int width, std::size_t offset, std::mt19937& random)
     return grey == reference::GreyRow(pixels, theirs.At<std::uint8_t>(), width) && ours.bytes == theirs.bytes;
 }
 
-bool CellsSame(int width, std::size_t offset, std::mt19937& random)
+bool CellsSame(int width, std::size_t offset, Random& random)
 {
     Row src = RandomRow(4 * std::size_t(width), offset & ~std::size_t(3), random);
     Row ours = RandomRow(2 * std::size_t(width), offset & ~std::size_t(1), random), theirs = ours;
@@ -119,7 +118,7 @@ bool CellsSame(int width, std::size_t offset, std::mt19937& random)
     return ours.bytes == theirs.bytes;
 }
 
-bool LookUpSame(int width, std::size_t offset, std::mt19937& random)
+bool LookUpSame(int width, std::size_t offset, Random& random)
 {
     Row table = RandomRow(4 * 256, 0, random), index = RandomRow(std::size_t(width), offset, random);
     Row ours = RandomRow(4 * std::size_t(width), offset & ~std::size_t(3), random), theirs = ours;
@@ -131,14 +130,14 @@ bool LookUpSame(int width, std::size_t offset, std::mt19937& random)
 
 using namespace std::placeholders;
 const Operation kOperations[] = {
-    {"complement of bytes", std::bind(XorSame, _1, _2, _3, 0xFFFFFFFFu)},
-    {"complement of colour channels", std::bind(XorSame, _1, _2, _3, 0x00FFFFFFu)},
+    {"complement of bytes", std::bind(XorSame, _1, _2, _3, reference::kComplementBytes)},
+    {"complement of colour channels", std::bind(XorSame, _1, _2, _3, reference::kComplementColour)},
     {"xor with an uneven pattern", std::bind(XorSame, _1, _2, _3, 0x80C0E0F1u)},
     {"edges of 8-bit rows", std::bind(EdgeSame, _1, _2, _3, 1)},
     {"edges of 32-bit rows", std::bind(EdgeSame, _1, _2, _3, 4)},
     {"reversal of bytes", ReverseSame<std::uint8_t>},
     {"reversal of 32-bit pixels", // words at their 4-byte boundaries, as in every picture
-     [](int width, std::size_t offset, std::mt19937& random) {
+     [](int width, std::size_t offset, Random& random) {
          return ReverseSame<std::uint32_t>(width, offset & ~std::size_t(3), random);
      }},
     {"grey check and conversion", GreySame},
@@ -162,7 +161,7 @@ std::vector<int> Widths()
 
 TEST(Kernels, EveryTargetMatchesTheReferenceAtEveryWidthAndOffset)
 {
-    std::mt19937 random(19);
+    Random random(19);
     const std::vector<std::int64_t> targets = kernels::Targets();
     for (const std::int64_t target : targets) {
         const Forced forced(target);

@@ -2,6 +2,7 @@
 // works on the palette's colours and edge detection on the pixels' colours,
 // while grey-ramp pictures keep the byte operations.
 #include "image/operations/Operations.h"
+#include "support/PixelReference.h"
 #include "support/TestPictures.h"
 
 #include <gtest/gtest.h>
@@ -45,14 +46,13 @@ TEST(PalettePictures, ComplementInvertsThePaletteAndTwiceRestoresIt)
     EXPECT_NE(bitmap.ChangeKey(), key) << "whatever shows the picture must see the new colours";
     for (int i = 0; i < 256; ++i) {
         const QRgb before = palette[i], now = bitmap.PaletteEntry(i);
-        ASSERT_EQ(now, qRgba(255 - qRed(before), 255 - qGreen(before), 255 - qBlue(before), qAlpha(before))) << i;
+        ASSERT_EQ(now, reference::Complement(before)) << i;
     }
     // Every pixel shows the exact negative of its colour.
     for (int y = 0; y < 20; ++y)
         for (int x = 0; x < 24; ++x) {
-            const TColor was = ColorFromRgb(palette[std::uint8_t(bytes[y * 24 + x])]);
-            ASSERT_EQ(bitmap.Canvas()->Pixels(x, y),
-                      RGB(255 - GetRValue(was), 255 - GetGValue(was), 255 - GetBValue(was)));
+            const QRgb was = palette[std::uint8_t(bytes[y * 24 + x])];
+            ASSERT_EQ(bitmap.Canvas()->Pixels(x, y), ColorFromRgb(reference::Complement(was)));
         }
 
     Complement(bitmap);

@@ -1,5 +1,6 @@
 // "Thresholding" and Button1 through the real window.
 #include "analysis/Matrices.h"
+#include "support/PixelReference.h"
 #include "support/TestPictures.h"
 #include "support/WindowFixture.h"
 
@@ -83,7 +84,7 @@ TEST_F(AnalysisWindowTest, ThresholdingThenComplementIsShownCapturedAndSavedAtEi
     for (int y = 0; y < 48; ++y)
         for (int x = 0; x < 64; ++x) {
             const TColor was = converted[y * 64 + x];
-            const TColor negative = RGB(255 - GetRValue(was), 255 - GetGValue(was), 255 - GetBValue(was));
+            const TColor negative = ColorFromRgb(reference::Complement(RgbFromColor(was)));
             ASSERT_EQ(Bitmap()->Canvas()->Pixels(x, y), negative) << x << "," << y;
             ASSERT_EQ(ColorFromRgb(shown.pixel(x, y)), negative) << "shown at " << x << "," << y;
             ASSERT_EQ(reloaded.Bitmap()->Canvas()->Pixels(x, y), negative) << "saved at " << x << "," << y;

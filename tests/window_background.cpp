@@ -6,6 +6,7 @@
 #include "app/Background.h"
 #include "app/ProgressDlg.h"
 #include "image/work/Progress.h"
+#include "support/Reference.h"
 #include "support/TestPictures.h"
 #include "support/WindowFixture.h"
 
@@ -131,10 +132,9 @@ TEST_F(BackgroundTest, WorkNotCancelledCompletesBehindTheDialog)
 {
     // The same commands without Cancel: the dialog shows and goes, and the
     // result is the plain command's.
-    OpenPicture(RandomGrey(16, 9, 2), QStringLiteral("grey.png"));
-    QByteArray expected = Bytes(*Bitmap());
-    for (char& byte : expected)
-        byte = char(255 - std::uint8_t(byte));
+    const QImage picture = RandomGrey(16, 9, 2);
+    OpenPicture(picture, QStringLiteral("grey.png"));
+    const QByteArray expected = reference::Complemented(picture);
     EXPECT_EQ(WhileWorking([&] { Trigger("Complement1"); }, [](TProgressDlg*) {}), 1);
     EXPECT_EQ(Bytes(*Bitmap()), expected);
 

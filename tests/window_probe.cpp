@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <cmath>
 #include <initializer_list>
-#include <random>
 
 // Qt's own entry for test input: a window-system mouse event at a logical
 // position, turned into device pixels and back as a platform's would be.
@@ -137,7 +136,7 @@ protected:
 // probe names the pixel the buffer shows there.
 void DisplayScaleTest::ExpectExactReadings(std::initializer_list<const char*> zooms, unsigned seed) const
 {
-    std::mt19937 random(seed);
+    Random random(seed);
     for (const char* zoom : zooms) {
         Zoom(zoom);
         const QImage buffer = Buffer();
@@ -147,12 +146,11 @@ void DisplayScaleTest::ExpectExactReadings(std::initializer_list<const char*> zo
         // Device pixels over the picture and one beyond each edge.
         const int left = int(std::floor(corner.x())) - 1, right = int(std::ceil(far.x()));
         const int top = int(std::floor(corner.y())) - 1, bottom = int(std::ceil(far.y()));
-        std::uniform_int_distribution<int> column(left, right), row(top, bottom);
         // Bitmap pixels per device pixel, for an averaged (reduced) view.
         const int block = int(std::ceil(kWidth / (far.x() - corner.x())));
         int readings = 0;
         for (int i = 0; i < 80; ++i) {
-            QPoint device(column(random), row(random));
+            QPoint device(random.Between(left, right), random.Between(top, bottom));
             if (i < 4) // the picture's corners
                 device = QPoint(i % 2 ? right - 1 : left + 1, i / 2 ? bottom - 1 : top + 1);
             const QRgb shown = buffer.pixel(device);

@@ -30,24 +30,6 @@ std::uint64_t FromEnvironment(const char* name, std::uint64_t fallback)
     return text && *text ? std::strtoull(text, nullptr, 10) : fallback;
 }
 
-// A small fast generator (splitmix64), the same on every platform.
-class Random {
-public:
-    explicit Random(std::uint64_t seed) : state_(seed) {}
-    std::uint64_t Next()
-    {
-        std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-    int Below(int n) { return int(Next() % std::uint64_t(n)); }
-    int Between(int lo, int hi) { return lo + Below(hi - lo + 1); }
-
-private:
-    std::uint64_t state_;
-};
-
 struct ZoomText {
     const char* text;
     int percent; // 0: not in the table

@@ -106,8 +106,7 @@ TEST_F(ZoomTest, EachTextShowsTheSizeItNamesAndOpeningShowsNaturalSize)
 // another channel.
 TEST_F(ZoomTest, ReducedViewsShowTheRoundedMeanOfEveryBoxExactly)
 {
-    std::uint32_t seed = 40;
-    const auto random = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+    Random random(40);
     QList<QRgb> colours;
     for (int i = 0; i < 256; ++i)
         colours << (0xFF000000u | (random() >> 8));

@@ -5,6 +5,8 @@
 //                                                     in each colour, alpha kept
 //   smoke_check shows <screenshot> <picture>          fails unless the picture appears
 //                                                     in the screenshot pixel for pixel
+#include "support/PixelReference.h"
+
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
@@ -45,10 +47,7 @@ int Complement(const char* originalName, const char* resultName)
     long wrong = 0;
     for (int y = 0; y < original.height(); ++y)
         for (int x = 0; x < original.width(); ++x) {
-            const QRgb a = original.pixel(x, y);
-            const QRgb b = result.pixel(x, y);
-            if (qRed(b) != 255 - qRed(a) || qGreen(b) != 255 - qGreen(a) || qBlue(b) != 255 - qBlue(a) ||
-                qAlpha(b) != qAlpha(a))
+            if (result.pixel(x, y) != reference::Complement(original.pixel(x, y)))
                 ++wrong;
         }
     std::printf("%s: %d x %d, %ld pixels not the complement of %s\n", resultName, result.width(), result.height(),

@@ -1,4 +1,5 @@
 #include "HostileInputs.h"
+#include "TestPictures.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -23,12 +24,10 @@ constexpr int kHeight = 30;
 QImage Source(QImage::Format format)
 {
     QImage image(kWidth, kHeight, QImage::Format_RGB32);
-    std::uint32_t state = 0x9E3779B9u;
+    testpictures::Random random(1);
     for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x) {
-            state = state * 1664525u + 1013904223u;
-            image.setPixel(x, y, qRgb((x * 6) & 0xFF, (y * 8) & 0xFF, int(state >> 24)));
-        }
+        for (int x = 0; x < kWidth; ++x)
+            image.setPixel(x, y, qRgb((x * 6) & 0xFF, (y * 8) & 0xFF, int(random() >> 24)));
     return image.convertToFormat(format);
 }
 

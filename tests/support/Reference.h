@@ -4,6 +4,7 @@
 // leave (8-bit or 32-bit B, G, R, A pictures, rows without padding).
 #pragma once
 
+#include "support/PixelReference.h"
 #include "support/TestPictures.h"
 
 #include <QByteArray>
@@ -93,7 +94,7 @@ QByteArray EachRow(const QImage& image, Row row)
 // Complement: every byte of an 8-bit picture, the colour bytes of a 32-bit one.
 inline QByteArray Complemented(const QImage& image)
 {
-    const std::uint32_t pattern = image.depth() == 8 ? 0xFFFFFFFFu : 0x00FFFFFFu;
+    const std::uint32_t pattern = image.depth() == 8 ? kComplementBytes : kComplementColour;
     const int rowBytes = image.width() * (image.depth() / 8);
     return EachRow(image, [&](std::uint8_t* row, const std::uint8_t*, int) { XorPattern(row, rowBytes, pattern); });
 }

@@ -43,26 +43,16 @@ QImage Palette(int width, int height, const QList<QRgb>& palette, const std::fun
     return image;
 }
 
-namespace {
-std::uint32_t Next(std::uint32_t& state)
-{
-    state ^= state << 13;
-    state ^= state >> 17;
-    state ^= state << 5;
-    return state;
-}
-} // namespace
-
 QImage RandomGrey(int width, int height, std::uint32_t seed)
 {
-    std::uint32_t state = seed * 2654435761u + 1;
-    return Grey(width, height, [&](int, int) { return int(Next(state) & 0xFF); });
+    Random random(seed);
+    return Grey(width, height, [&](int, int) { return int(random() & 0xFF); });
 }
 
 QImage RandomColour(int width, int height, std::uint32_t seed, bool alpha)
 {
-    std::uint32_t state = seed * 2654435761u + 7;
-    return Colour(width, height, [&](int, int) { return QRgb(Next(state)); }, alpha);
+    Random random(~std::uint64_t(seed));
+    return Colour(width, height, [&](int, int) { return QRgb(random()); }, alpha);
 }
 
 QByteArray Bytes(const TBitmap& bitmap)

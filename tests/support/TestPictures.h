@@ -20,6 +20,26 @@ QImage Grey(int width, int height, int level);
 QImage Colour(int width, int height, const std::function<QRgb(int x, int y)>& colour, bool alpha = false);
 // An 8-bit image with the given palette (padded to 256) and bytes index(x, y).
 QImage Palette(int width, int height, const QList<QRgb>& palette, const std::function<int(int x, int y)>& index);
+// The tests' one pseudo-random generator (splitmix64): the same numbers from
+// a seed on every platform and compiler.
+class Random {
+public:
+    explicit Random(std::uint64_t seed) : state_(seed) {}
+    std::uint64_t Next()
+    {
+        std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    }
+    std::uint32_t operator()() { return std::uint32_t(Next() >> 32); }
+    int Below(int n) { return int(Next() % std::uint64_t(n)); }
+    int Between(int lo, int hi) { return lo + Below(hi - lo + 1); }
+
+private:
+    std::uint64_t state_;
+};
+
 // Deterministic pseudo-random pictures of each layout, for comparisons.
 QImage RandomGrey(int width, int height, std::uint32_t seed);
 QImage RandomColour(int width, int height, std::uint32_t seed, bool alpha);
