@@ -9,13 +9,10 @@
 # <key> is a hash of the version, the configure line, the compiler and the
 # toolchain's settings. Prints each install prefix on a line of its own, in
 # the order named.
-set -eu
-cd "$(dirname "$0")/.."
-root=$PWD
-jobs=${JOBS:-$(nproc)}
+# shellcheck source=scripts/windows-env.sh
+. "$(dirname "$0")/windows-env.sh"
 toolchain=$root/cmake/mingw-w64-x86_64.cmake
 cache=${XDG_CACHE_HOME:-$HOME/.cache}/imagebench
-triplet=x86_64-w64-mingw32
 log() { echo "windows-libs: $*" >&2; }
 
 # GCC for MinGW keeps the stack 16-byte aligned only, so spills of 32- and
@@ -111,7 +108,7 @@ build_one() {   # build_one <name>; prints the prefix
       # Configure checks and build steps that run a program (try_run, a
       # library's own self-report) run it under Wine, in a prefix of their
       # own rather than the user's ~/.wine.
-      export WINEPREFIX="$work/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+      export WINEPREFIX="$work/wine"
       log "building $name $upstream for MinGW"
       # shellcheck disable=SC2086
       cmake -S "$src" -B "$work/build" -G Ninja -Wno-dev \
