@@ -20,8 +20,7 @@ QImage Grey(int width, int height, int level);
 QImage Colour(int width, int height, const std::function<QRgb(int x, int y)>& colour, bool alpha = false);
 // An 8-bit image with the given palette (padded to 256) and bytes index(x, y).
 QImage Palette(int width, int height, const QList<QRgb>& palette, const std::function<int(int x, int y)>& index);
-// The tests' one pseudo-random generator (splitmix64): the same numbers from
-// a seed on every platform and compiler.
+// The tests' one pseudo-random generator (splitmix64): the same numbers on every platform.
 class Random {
 public:
     explicit Random(std::uint64_t seed) : state_(seed) {}
