@@ -121,11 +121,15 @@ in_tree() {
   chroot "$tree" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM=dumb DEBIAN_FRONTEND=noninteractive \
     PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
     XDG_CACHE_HOME="$(dirname "$cache")" CCACHE_DIR="$ccache_dir" ${JOBS:+JOBS=$JOBS} \
-    /bin/sh -c "cd /root/imagebench 2>/dev/null || cd /root; $1"
+    /bin/sh -c "cd '$root' 2>/dev/null || cd /root; $1"
 }
 step "apt-get install make git" in_tree "apt-get update -q && apt-get install -y -q make git"
+# The clone stands at this checkout's own path, so that the compiler cache
+# this machine's builds filled serves it (Debian's package flags name the
+# source folder).
 git bundle create "$tree/root/imagebench.bundle" HEAD 2>/dev/null
-step "git clone" in_tree "git clone -q /root/imagebench.bundle /root/imagebench && cd /root/imagebench \
+mkdir -p "$(dirname "$tree$root")"
+step "git clone" in_tree "git clone -q /root/imagebench.bundle '$root' && cd '$root' \
   && git checkout -q $commit && rm /root/imagebench.bundle"
 for s in $steps; do
   case $s in
