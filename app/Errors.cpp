@@ -24,7 +24,7 @@ QtMessageHandler previousHandler = nullptr;
 bool FromPictureLibrary(const QMessageLogContext& context, const QString& text)
 {
     const QLatin1String category(context.category ? context.category : "");
-    if (category.startsWith(QLatin1String("qt.imageformats")))
+    if (category.startsWith(QLatin1String("qt.imageformats")) || category.startsWith(QLatin1String("qt.gui.imageio")))
         return true;
     for (const char* start : {"libpng", "QImageIOHandler", "QTiffHandler", "QImageWriter", "QImageReader"})
         if (text.startsWith(QLatin1String(start)))

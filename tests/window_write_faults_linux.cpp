@@ -223,6 +223,7 @@ TEST_F(WriteFaults, EachCauseIsToldInOneSentenceWhateverTheKind)
         {"read-only file", "the file there is read-only", true, false,
          [&] {
              QDir().mkpath(files);
+             QFile::setPermissions(dir.path(), readOnlyOwner | QFileDevice::WriteOwner);
              const QStringList paths = old(files);
              for (const QString& path : paths)
                  QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadOther);
@@ -232,6 +233,10 @@ TEST_F(WriteFaults, EachCauseIsToldInOneSentenceWhateverTheKind)
          [&] {
              QDir().mkpath(locked);
              const QStringList paths = old(locked);
+             // The files themselves may be written by anyone: the folder refuses.
+             for (const QString& path : paths)
+                 QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                 QFileDevice::ReadOther | QFileDevice::WriteOther);
              QFile::setPermissions(dir.path(), readOnlyOwner | QFileDevice::WriteOwner);
              QFile::setPermissions(locked, readOnlyOwner);
              return paths;

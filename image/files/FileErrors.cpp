@@ -7,9 +7,15 @@
 #include <QStorageInfo>
 #include <QTemporaryFile>
 
+#include <algorithm>
 #include <cerrno>
+#include <limits>
 #include <filesystem>
 #include <system_error>
+
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#endif
 
 namespace {
 
@@ -107,6 +113,23 @@ bool MayCreateIn(const QString& folder)
     return file.open();
 }
 
+// The largest file this process may write in the folder: the process's own
+// limit where the system has one (a shell's ulimit -f), and the 4 GiB of
+// FAT file systems.
+qint64 LargestFile(const QString& folder)
+{
+    qint64 largest = std::numeric_limits<qint64>::max();
+#ifdef Q_OS_UNIX
+    rlimit limit{};
+    if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+        largest = qint64(std::min<rlim_t>(limit.rlim_cur, rlim_t(largest)));
+#endif
+    const QByteArray type = QStorageInfo(folder).fileSystemType().toLower();
+    if (type == "vfat" || type == "msdos" || type == "fat" || type == "fat32")
+        largest = std::min(largest, (qint64(1) << 32) - 1);
+    return largest;
+}
+
 // Less room than this left on a disk after a failed write: it was full.
 constexpr std::uintmax_t kLittleRoom = 64 * 1024;
 
@@ -126,9 +149,13 @@ TWriteFault FindWriteFault(const QString& fileName, const QFileDevice* file)
         return fault;
     if (file && file->error() == QFileDevice::ResourceError)
         return TWriteFault::NoRoom;
+    // A write cut short at the largest size allowed leaves no text of its
+    // own (Qt says "Unknown error").
+    const QString folder = QFileInfo(fileName).absolutePath();
+    if (file && file->pos() >= LargestFile(folder))
+        return TWriteFault::TooLarge;
     // What the system's words did not name, its state does.
     const QFileInfo target(fileName);
-    const QString folder = target.absolutePath();
     if (NameTooLong(fileName))
         return TWriteFault::NameTooLong;
     if (target.isDir())

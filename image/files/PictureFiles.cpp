@@ -80,11 +80,18 @@ protected:
         const qint64 written = QSaveFile::writeData(data, size);
         if (written > 0)
             Advance(progress_, written);
+        refused_ = refused_ || written < size;
         return written;
     }
 
+public:
+    // Whether a write was refused or cut short. Qt's TIFF and WebP writers
+    // report success after such a write: the file is checked instead.
+    bool Refused() const { return refused_; }
+
 private:
     TProgress* progress_;
+    bool refused_ = false;
 };
 
 } // namespace
@@ -226,7 +233,7 @@ void WritePictureFile(const QImage& image, const QString& fileName, TProgress* p
         return;
     }
     QImageWriter writer(&file, kind);
-    const bool written = writer.write(image);
+    const bool written = writer.write(image) && file.flush() && !file.Refused();
     if (progress && progress->Cancelled()) {
         // Cancelled while writing or just after: the temporary file goes and
         // the target stays as it was.
