@@ -63,6 +63,15 @@ public:
     {
         setObjectName(Name());
         bar->installEventFilter(this);
+        // A title that is a command of its own ("Help") leaves the bar
+        // highlighted after its command has run: it is left as Escape
+        // leaves it.
+        connect(bar, &QMenuBar::triggered, this, [this](QAction* action) {
+            if (bar_->hasFocus() && bar_->activeAction() == action && !action->menu()) {
+                QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+                QCoreApplication::sendEvent(bar_, &escape);
+            }
+        });
     }
     static QString Name() { return QStringLiteral("MenuBarKeys"); }
     QPointer<QWidget> before;

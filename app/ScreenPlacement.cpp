@@ -9,11 +9,11 @@
 
 namespace {
 
-// One side: the start and length of a span moved into [begin, begin + room).
-void Fit(int& start, int& length, int begin, int room)
+// One side: the start of a span moved into [begin, begin + room); a span
+// longer than the room starts where the room does.
+int Fit(int start, int length, int begin, int room)
 {
-    length = std::min(length, room);
-    start = std::clamp(start, begin, begin + room - length);
+    return std::max(begin, std::min(start, begin + room - length));
 }
 
 class TScreenKeeper : public QObject {
@@ -40,10 +40,6 @@ private:
         const QRect placed = PlacedInside(frame, screen->availableGeometry());
         if (placed == frame)
             return;
-        // The frame's margins stay as they are; the window inside follows.
-        const QRect inside = window->geometry();
-        window->resize(inside.width() - (frame.width() - placed.width()),
-                       inside.height() - (frame.height() - placed.height()));
         window->move(placed.topLeft());
     }
 };
@@ -52,10 +48,9 @@ private:
 
 QRect PlacedInside(const QRect& frame, const QRect& area)
 {
-    int x = frame.x(), y = frame.y(), width = frame.width(), height = frame.height();
-    Fit(x, width, area.x(), area.width());
-    Fit(y, height, area.y(), area.height());
-    return QRect(x, y, width, height);
+    return QRect(QPoint(Fit(frame.x(), frame.width(), area.x(), area.width()),
+                        Fit(frame.y(), frame.height(), area.y(), area.height())),
+                 frame.size());
 }
 
 void KeepOnScreen(QWidget* window) { window->installEventFilter(new TScreenKeeper(window)); }
