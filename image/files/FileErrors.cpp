@@ -36,6 +36,8 @@ constexpr TCode kCodes[] = {
     {19, TWriteFault::ReadOnlyFileSystem},  // ERROR_WRITE_PROTECT
     {206, TWriteFault::NameTooLong},        // ERROR_FILENAME_EXCED_RANGE
     {3, TWriteFault::PathNotFound},         // ERROR_PATH_NOT_FOUND
+    {32, TWriteFault::InUse},               // ERROR_SHARING_VIOLATION
+    {33, TWriteFault::InUse},               // ERROR_LOCK_VIOLATION
 };
 #else
 const std::error_category& SystemTexts() { return std::generic_category(); }
@@ -56,12 +58,22 @@ constexpr TCode kCodes[] = {
 // The cause the device's own text names, when it is one of the system's
 // texts for a known cause. (Permission texts are left to the probes below:
 // they do not say whether the file or the folder refused.)
+// A system text without the line end and full stop some systems give it.
+QString Bare(QString text)
+{
+    text = text.trimmed();
+    while (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    return text;
+}
+
 bool FromSystemText(const QString& text, TWriteFault& fault)
 {
-    if (text.isEmpty())
+    const QString bare = Bare(text);
+    if (bare.isEmpty())
         return false;
     for (const TCode& code : kCodes)
-        if (text == QString::fromLocal8Bit(SystemTexts().message(code.code))) {
+        if (bare == Bare(QString::fromLocal8Bit(SystemTexts().message(code.code)))) {
             fault = code.fault;
             return true;
         }
@@ -164,8 +176,15 @@ TWriteFault FindWriteFault(const QString& fileName, const QFileDevice* file)
         return TWriteFault::PathNotFound;
     if (QStorageInfo(folder).isReadOnly())
         return TWriteFault::ReadOnlyFileSystem;
-    if (target.exists() && !MayChange(fileName))
+    if (target.exists() && !MayChange(fileName)) {
+#ifdef Q_OS_WIN
+        // Not marked read-only, yet it cannot be opened: another program
+        // holds it.
+        if (target.isWritable())
+            return TWriteFault::InUse;
+#endif
         return TWriteFault::ReadOnlyFile;
+    }
     if (!MayCreateIn(folder))
         return TWriteFault::NoPermission;
     if (LittleRoom(folder))
@@ -185,6 +204,8 @@ QString WriteFaultReason(TWriteFault fault, const QString& detail)
                               "on it.");
     case TWriteFault::ReadOnlyFile:
         return QStringLiteral("the file there is read-only, so it cannot be replaced.");
+    case TWriteFault::InUse:
+        return QStringLiteral("another program is using the file, so it cannot be replaced.");
     case TWriteFault::NoPermission:
         return QStringLiteral("you have no permission to write in that folder.");
     case TWriteFault::NameTooLong:
@@ -203,9 +224,7 @@ QString WriteFaultReason(TWriteFault fault, const QString& detail)
 
 QString Because(const QString& reason, const QString& detail)
 {
-    QString words = detail.trimmed();
-    while (words.endsWith(QLatin1Char('.')))
-        words.chop(1);
+    const QString words = Bare(detail);
     return words.isEmpty() ? reason + QLatin1Char('.') : QStringLiteral("%1 (%2).").arg(reason, words);
 }
 

@@ -12,6 +12,7 @@ enum class TWriteFault {
     TooLarge,           // the file would pass the largest size allowed
     ReadOnlyFileSystem, // the file system holding the folder is read-only
     ReadOnlyFile,       // the file there may not be changed
+    InUse,              // another program holds the file (Windows)
     NoPermission,       // the folder may not be written in
     NameTooLong,        // the name is longer than the file system allows
     PathNotFound,       // the folder does not exist
