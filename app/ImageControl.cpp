@@ -66,12 +66,14 @@ QPoint TImage::DeviceOrigin(qreal scale) const
 QPoint TImage::DevicePixel(QPointF at) const
 {
     // The pointer's device position in the window, taken down to a whole
-    // device pixel. A position the platform got in device pixels comes back
-    // from its logical value a hair short of the whole number: the margin
-    // keeps it on that pixel.
+    // device pixel. Pointers stand on whole device pixels, but the logical
+    // position the platform gives may come back short of that pixel: a
+    // hair from rounding, or a quarter of a device pixel on X11 at display
+    // scales such as 1.25 and 1.5. The margin keeps such a position on the
+    // pixel it stands on.
     const qreal scale = devicePixelRatioF();
     const QPointF device = (QPointF(mapTo(window(), QPoint())) + at) * scale;
-    constexpr qreal margin = 1.0 / 4096;
+    constexpr qreal margin = 0.3; // device pixels
     return QPoint(int(std::floor(device.x() + margin)), int(std::floor(device.y() + margin))) -
            DeviceOrigin(scale);
 }
