@@ -15,9 +15,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTemporaryFile>
 
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
@@ -307,4 +309,38 @@ TEST_F(WriteFaults, EachCauseIsToldInOneSentenceWhateverTheKind)
     const qsizetype told = sentences.size();
     sentences.removeDuplicates();
     EXPECT_EQ(sentences.size(), told) << "two causes told alike";
+}
+
+// What the picture libraries print about a failed save (the TIFF library's
+// "Write error at scanline", the JPEG library's notices) stays off the
+// terminal: the message names the file and the reason instead.
+TEST_F(WriteFaults, LibrariesPrintNothingOnTheTerminalWhenASaveFails)
+{
+    QTemporaryFile terminal;
+    ASSERT_TRUE(terminal.open());
+    std::fflush(stderr);
+    const int saved = ::dup(2);
+    ASSERT_GE(saved, 0);
+    ::dup2(terminal.handle(), 2);
+    rlimit previous{};
+    getrlimit(RLIMIT_FSIZE, &previous);
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = previous;
+    small.rlim_cur = 8 * 1024;
+    setrlimit(RLIMIT_FSIZE, &small);
+    int refused = 0;
+    for (const char* name : {"cut.tif", "cut.jpg", "cut.webp"}) {
+        messages.clear();
+        Save(dir.filePath(QString::fromLatin1(name)));
+        refused += int(messages.size());
+    }
+    setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, oldSignal);
+    std::fflush(stderr);
+    ::dup2(saved, 2);
+    ::close(saved);
+    EXPECT_EQ(refused, 3);
+    const QByteArray printed = testpictures::FileBytes(terminal.fileName());
+    for (const char* words : {"TIFF", "Write error", "JPEG", "Bogus", "libpng", "webp"})
+        EXPECT_FALSE(printed.contains(words)) << printed.toStdString();
 }
