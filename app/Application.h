@@ -1,6 +1,11 @@
 // The application object: owns the windows, runs the event loop and shows
-// every exception a command raises instead of letting it cross Qt's loop.
+// every exception a command raises instead of letting it cross Qt's loop;
+// the menu keys (MenuKeys.h) and the picture controls' pointer see every
+// event first.
 #pragma once
+
+#include "Errors.h"
+#include "MenuKeys.h"
 
 #include <QApplication>
 #include <QString>
@@ -8,8 +13,6 @@
 #include <functional>
 #include <memory>
 #include <vector>
-
-class QMenuBar;
 
 class TApplication : public QApplication {
     Q_OBJECT
@@ -47,30 +50,12 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 
 private:
-    // Hands a mouse move Qt gave a neighbour of a picture control to the
-    // picture, when the pointer's exact position is over one of its device
-    // pixels; true when it did.
-    bool ToPictureUnderPointer(QObject* receiver, QEvent* event);
-    // Follows the keys for a press and release of Alt with no other key
-    // between them, which highlights the active window's menu bar.
-    void WatchAltKey(const QEvent* event);
-    // The active window's menu bar when the event is the release of a lone
-    // Alt.
-    QMenuBar* LoneAltRelease(const QEvent* event);
     // Delivers the event; what the delivery raises is shown, not thrown on.
     bool DeliverProtected(QObject* receiver, QEvent* event);
-    // Down on a command in the menu bar chooses it; true when it did.
-    bool ChooseCommandTitle(QObject* receiver, QEvent* event);
 
     std::vector<std::unique_ptr<QWidget>> forms_;
-    bool altAlone_ = false;
+    TMenuKeys menuKeys_;
 };
-
-// The message of the exception being handled, as a full sentence for the
-// user: the text of the picture layer's exceptions, a plain statement for a
-// failed allocation, a readable sentence for any other kind. Call only inside
-// a catch block.
-QString ExceptionMessage();
 
 // The one application object of the process.
 extern TApplication* Application;

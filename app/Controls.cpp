@@ -3,11 +3,6 @@
 #include <QAbstractScrollArea>
 #include <QChildEvent>
 #include <QCoreApplication>
-#include <QKeyEvent>
-#include <QApplication>
-#include <QMenuBar>
-#include <QMouseEvent>
-#include <QPointer>
 #include <QScrollBar>
 #include <QWheelEvent>
 
@@ -84,70 +79,4 @@ void RepaintWindow(QWidget* window)
         if (control->isVisible())
             control->update();
     window->repaint();
-}
-
-namespace {
-
-// Gives the keyboard back to the control that had it when the menu bar
-// leaves its highlight (Escape, or a command chosen from it).
-class TMenuBarKeys : public QObject {
-public:
-    explicit TMenuBarKeys(QMenuBar* bar) : QObject(bar), bar_(bar)
-    {
-        setObjectName(Name());
-        bar->installEventFilter(this);
-    }
-    static QString Name() { return QStringLiteral("MenuBarKeys"); }
-    QPointer<QWidget> before;
-
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::KeyPress || event->type() == QEvent::FocusOut)
-            QMetaObject::invokeMethod(this, [this] { Restore(); }, Qt::QueuedConnection);
-        return false;
-    }
-
-private:
-    void Restore()
-    {
-        if (bar_->hasFocus() && !bar_->activeAction() && !QApplication::activePopupWidget() && before)
-            before->setFocus(Qt::MenuBarFocusReason);
-        if (!bar_->hasFocus() || !bar_->activeAction())
-            if (!QApplication::activePopupWidget())
-                before = nullptr;
-    }
-    QMenuBar* bar_;
-};
-
-} // namespace
-
-void HighlightMenuBar(QMenuBar* bar)
-{
-    if (bar->activeAction() && bar->hasFocus()) {
-        // Highlighted already: the key leaves the bar, as Escape does.
-        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-        QCoreApplication::sendEvent(bar, &escape);
-        return;
-    }
-    QAction* first = nullptr;
-    for (QAction* title : bar->actions())
-        if (title->isVisible() && title->isEnabled() && !title->isSeparator()) {
-            first = title;
-            break;
-        }
-    if (!first)
-        return;
-    auto* keys = static_cast<TMenuBarKeys*>(bar->findChild<QObject*>(TMenuBarKeys::Name(), Qt::FindDirectChildrenOnly));
-    if (!keys)
-        keys = new TMenuBarKeys(bar);
-    if (QApplication::focusWidget() != bar)
-        keys->before = QApplication::focusWidget();
-    // The title is highlighted as the pointer resting on it highlights it,
-    // with no menu opened; the bar then takes the keys: the arrows move
-    // along it, Down or Enter opens the menu, Escape leaves.
-    const QPointF centre = QRectF(bar->actionGeometry(first)).center();
-    QMouseEvent rest(QEvent::MouseMove, centre, bar->mapToGlobal(centre), Qt::NoButton, Qt::NoButton,
-                     Qt::NoModifier);
-    QCoreApplication::sendEvent(bar, &rest);
-    bar->setFocus(Qt::MenuBarFocusReason);
 }

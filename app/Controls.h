@@ -52,11 +52,3 @@ private:
 // opaque controls on it (a scroll area is one), so each control is marked
 // first; the window's repaint then draws them all.
 void RepaintWindow(QWidget* window);
-
-class QMenuBar;
-
-// The menu bar by keyboard, as F10 or a lone Alt reach it: the first title
-// highlighted without opening its menu, the arrows moving along the bar,
-// Down or Enter opening a menu; when the bar is highlighted already, it is
-// left. Leaving gives the keyboard back to the control that had it.
-void HighlightMenuBar(QMenuBar* bar);

@@ -1,5 +1,8 @@
 #include "ImageControl.h"
 
+#include "image/view/BoxView.h"
+
+#include <QApplication>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -8,126 +11,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
 #include <cstring>
 #include <utility>
-#include <vector>
 
 namespace {
-
-// Division rounding toward minus infinity, for positions left of or above
-// the control.
-qint64 FloorDiv(qint64 a, qint64 b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
-
-// The source pixels [begin[i], end[i]) drawn at target pixel first + i, when
-// source pixels are shown on target pixels: each target pixel starts at the
-// source pixel under its left (top) edge, and an enlarged view repeats that
-// one pixel, a reduced one covers all the source pixels up to the next.
-void Spans(int first, int count, int source, int target, int* begin, int* end)
-{
-    for (int i = 0; i < count; ++i) {
-        const qint64 t = qint64(first) + i;
-        const int b = int(t * source / target);
-        begin[i] = b;
-        end[i] = std::max(b + 1, int((t + 1) * source / target));
-    }
-}
-
-// Two 8-bit channels (bits 0-7 and 16-23) spread into the two halves of a
-// 64-bit word.
-inline std::uint64_t Spread(std::uint32_t channels)
-{
-    return (channels & 0xFFu) | (std::uint64_t(channels & 0xFF0000u) << 16);
-}
-
-// Adds a fetched pixel to the sums of its blue and red (lo) and green and
-// alpha (hi), two channels to a word.
-template <class Fetch> struct SpreadSum {
-    const Fetch& fetch;
-    void operator()(const std::uint8_t* line, int x, std::uint64_t& lo, std::uint64_t& hi) const
-    {
-        const std::uint32_t p = fetch(line, x);
-        lo += Spread(p & 0x00FF00FFu);
-        hi += Spread((p >> 8) & 0x00FF00FFu);
-    }
-};
-
-// One row of drawn pixels (premultiplied 0xAARRGGBB) from source rows
-// [y0, y1): a copy of single pixels where every span is one pixel wide,
-// otherwise the average of each span's box.
-template <class Fetch, class Sum>
-void DrawRow(const QImage& source, const Fetch& fetch, const Sum& sum, int y0, int y1, const int* x0, const int* x1,
-             int count, bool single, std::uint32_t* out)
-{
-    if (single && y1 - y0 == 1) {
-        const std::uint8_t* line = source.constScanLine(y0);
-        for (int i = 0; i < count; ++i)
-            out[i] = fetch(line, x0[i]);
-        return;
-    }
-    // Row addresses from the first one: a scan-line call per box row costs
-    // more than the box's arithmetic.
-    const std::uint8_t* const top = source.constScanLine(y0);
-    const qsizetype stride = source.bytesPerLine();
-    const std::uint64_t rows = std::uint64_t(y1 - y0);
-    for (int i = 0; i < count; ++i) {
-        const std::uint64_t n = rows * std::uint64_t(x1[i] - x0[i]);
-        std::uint64_t a = 0, r = 0, g = 0, b = 0;
-        if (n <= (1u << 24)) {
-            // Two channels to a 64-bit word: 2^24 samples add up without
-            // carrying from one into the other.
-            std::uint64_t lo = 0, hi = 0;
-            for (int y = y0; y < y1; ++y) {
-                const std::uint8_t* line = top + (y - y0) * stride;
-                for (int x = x0[i]; x < x1[i]; ++x)
-                    sum(line, x, lo, hi);
-            }
-            b = lo & 0xFFFFFFFFu, r = lo >> 32, g = hi & 0xFFFFFFFFu, a = hi >> 32;
-        } else {
-            for (int y = y0; y < y1; ++y) {
-                const std::uint8_t* line = top + (y - y0) * stride;
-                for (int x = x0[i]; x < x1[i]; ++x) {
-                    const std::uint32_t p = fetch(line, x);
-                    a += p >> 24;
-                    r += (p >> 16) & 0xFF;
-                    g += (p >> 8) & 0xFF;
-                    b += p & 0xFF;
-                }
-            }
-        }
-        const auto mean = [n](std::uint64_t sum) { return std::uint32_t((sum + n / 2) / n); };
-        out[i] = (mean(a) << 24) | (mean(r) << 16) | (mean(g) << 8) | mean(b);
-    }
-}
-
-// Draws the control pixels of area into view, whose top-left pixel is the
-// control pixel origin.
-template <class Fetch, class Sum>
-void DrawRows(const QImage& source, const Fetch& fetch, const Sum& sum, const QRect& area, const QRect& drawn,
-              QImage& view, QPoint origin)
-{
-    const int w = area.width();
-    std::vector<int> x0(static_cast<size_t>(w)), x1(static_cast<size_t>(w));
-    Spans(area.left() - drawn.left(), w, source.width(), drawn.width(), x0.data(), x1.data());
-    bool single = true;
-    for (int i = 0; i < w; ++i)
-        single = single && x1[size_t(i)] - x0[size_t(i)] == 1;
-    for (int row = 0; row < area.height(); ++row) {
-        int y0 = 0, y1 = 0;
-        Spans(area.top() - drawn.top() + row, 1, source.height(), drawn.height(), &y0, &y1);
-        DrawRow(source, fetch, sum, y0, y1, x0.data(), x1.data(), w, single,
-                reinterpret_cast<std::uint32_t*>(view.scanLine(area.top() - origin.y() + row)) +
-                    (area.left() - origin.x()));
-    }
-}
-
-// Draws with a fetch of one premultiplied pixel and the sums made from it.
-template <class Fetch>
-void DrawRows(const QImage& source, const Fetch& fetch, const QRect& area, const QRect& drawn, QImage& view,
-              QPoint origin)
-{
-    DrawRows(source, fetch, SpreadSum<Fetch>{fetch}, area, drawn, view, origin);
-}
 
 // The device size of a logical size: Qt gives a control of width w at scale s
 // the round(w * s) device pixels from the one nearest its corner.
@@ -179,12 +66,14 @@ QPoint TImage::DeviceOrigin(qreal scale) const
 QPoint TImage::DevicePixel(QPointF at) const
 {
     // The pointer's device position in the window, taken down to a whole
-    // device pixel. A position the platform got in device pixels comes back
-    // from its logical value a hair short of the whole number: the margin
-    // keeps it on that pixel.
+    // device pixel. Pointers stand on whole device pixels, but the logical
+    // position the platform gives may come back short of that pixel: a
+    // hair from rounding, or a quarter of a device pixel on X11 at display
+    // scales such as 1.25 and 1.5. The margin keeps such a position on the
+    // pixel it stands on.
     const qreal scale = devicePixelRatioF();
     const QPointF device = (QPointF(mapTo(window(), QPoint())) + at) * scale;
-    constexpr qreal margin = 1.0 / 4096;
+    constexpr qreal margin = 0.3; // device pixels
     return QPoint(int(std::floor(device.x() + margin)), int(std::floor(device.y() + margin))) -
            DeviceOrigin(scale);
 }
@@ -206,8 +95,8 @@ QPoint TImage::BitmapPixel(QPoint device) const
     if (bitmap.Empty() || drawn.isEmpty())
         // Nothing drawn: the control pixel under the device pixel.
         return QPoint(int(std::floor(device.x() / scale)), int(std::floor(device.y() / scale)));
-    return QPoint(int(FloorDiv(qint64(device.x()) * bitmap.Width(), drawn.width())),
-                  int(FloorDiv(qint64(device.y()) * bitmap.Height(), drawn.height())));
+    return QPoint(FirstShownPixel(device.x(), bitmap.Width(), drawn.width()),
+                  FirstShownPixel(device.y(), bitmap.Height(), drawn.height()));
 }
 
 QPoint TImage::BitmapPoint(QPointF at) const { return BitmapPixel(DevicePixel(at)); }
@@ -217,6 +106,24 @@ QPoint TImage::PixelUnderPointer(int X, int Y) const
     if (reporting_ && int(std::floor(pointer_.x())) == X && int(std::floor(pointer_.y())) == Y)
         return BitmapPoint(pointer_);
     return BitmapPoint(QPointF(X, Y));
+}
+
+bool TImage::DeliverToPictureUnderPointer(QObject* receiver, QEvent* event)
+{
+    auto* widget = qobject_cast<QWidget*>(receiver);
+    const auto* move = static_cast<const QMouseEvent*>(event);
+    if (!widget || qobject_cast<TImage*>(widget) || move->buttons() != Qt::NoButton)
+        return false;
+    for (TImage* image : widget->window()->findChildren<TImage*>()) {
+        const QPointF at = move->scenePosition() - QPointF(image->mapTo(image->window(), QPoint()));
+        if (image->window() == widget->window() && image->Covers(at)) {
+            QMouseEvent moved(QEvent::MouseMove, at, move->scenePosition(), move->globalPosition(), Qt::NoButton,
+                              Qt::NoButton, move->modifiers(), move->pointingDevice());
+            QApplication::sendEvent(image, &moved);
+            return true;
+        }
+    }
+    return false;
 }
 
 void TImage::PictureChanged()
@@ -248,7 +155,7 @@ void TImage::Render(const QRect& area, qreal scale)
                    bitmap.Image().hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
     viewRect_ = view_.isNull() ? QRect() : area;
     if (!view_.isNull())
-        Draw(area, view_, area.topLeft());
+        DrawBoxView(bitmap, deviceSize_, area, view_, area.topLeft());
 }
 
 void TImage::Extend(const QRect& area)
@@ -267,58 +174,9 @@ void TImage::Extend(const QRect& area)
                     view_.constScanLine(y - viewRect_.top()) + (kept.left() - viewRect_.left()) * 4,
                     size_t(keptBytes));
     for (const QRect& part : QRegion(area) - QRegion(kept))
-        Draw(part, next, area.topLeft());
+        DrawBoxView(*std::as_const(picture_).Bitmap(), deviceSize_, part, next, area.topLeft());
     view_ = std::move(next);
     viewRect_ = area;
-}
-
-void TImage::Draw(const QRect& area, QImage& view, QPoint origin) const
-{
-    // Read through the const bitmap: a non-const row access would change
-    // the very key the view is checked against.
-    const TBitmap& bitmap = *picture_.Bitmap();
-    const QImage& source = bitmap.Image();
-    const QRect drawn(QPoint(), deviceSize_);
-    switch (source.format()) {
-    case QImage::Format_Indexed8: {
-        // The palette premultiplied, and spread for the sums of a reduced
-        // view: a sample is then two look-ups and two additions.
-        std::uint32_t palette[256];
-        std::uint64_t paletteLo[256], paletteHi[256];
-        for (int i = 0; i < 256; ++i) {
-            palette[i] = qPremultiply(bitmap.PaletteEntry(i));
-            if (!source.hasAlphaChannel())
-                palette[i] |= 0xFF000000u;
-            paletteLo[i] = Spread(palette[i] & 0x00FF00FFu);
-            paletteHi[i] = Spread((palette[i] >> 8) & 0x00FF00FFu);
-        }
-        DrawRows(
-            source, [&palette](const std::uint8_t* line, int x) { return palette[line[x]]; },
-            [&paletteLo, &paletteHi](const std::uint8_t* line, int x, std::uint64_t& lo, std::uint64_t& hi) {
-                lo += paletteLo[line[x]];
-                hi += paletteHi[line[x]];
-            },
-            area, drawn, view, origin);
-        break;
-    }
-    case QImage::Format_ARGB32:
-        DrawRows(
-            source,
-            [](const std::uint8_t* line, int x) {
-                return std::uint32_t(qPremultiply(reinterpret_cast<const std::uint32_t*>(line)[x]));
-            },
-            area, drawn, view, origin);
-        break;
-    default:
-        // Byte commands may leave any value in the unused fourth byte.
-        DrawRows(
-            source,
-            [](const std::uint8_t* line, int x) {
-                return reinterpret_cast<const std::uint32_t*>(line)[x] | 0xFF000000u;
-            },
-            area, drawn, view, origin);
-        break;
-    }
 }
 
 void TImage::paintEvent(QPaintEvent* event)

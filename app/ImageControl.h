@@ -50,6 +50,14 @@ public:
     // otherwise the top-left corner of the control pixel (X, Y).
     QPoint PixelUnderPointer(int X, int Y) const;
 
+    // Qt chooses the control under the pointer by its position rounded to a
+    // whole logical pixel. On a scaled display the pointer can be over the
+    // last device column or row of a picture while the rounded position lies
+    // beside it: a move without buttons Qt gave such a neighbour is handed
+    // here to the picture whose device pixel is under the pointer, so that
+    // every device pixel it draws is probed. True when it was.
+    static bool DeliverToPictureUnderPointer(QObject* receiver, QEvent* event);
+
 signals:
     // The pointer moved over the control; X and Y in the control's pixels.
     void MouseMove(Qt::KeyboardModifiers Shift, int X, int Y);
@@ -72,9 +80,6 @@ private:
     // The same for a view that is still current but covers another part of
     // the control (after scrolling): only the pixels it lacks are drawn.
     void Extend(const QRect& area);
-    // Draws the control device pixels of area into view, whose top-left
-    // pixel is the control device pixel origin.
-    void Draw(const QRect& area, QImage& view, QPoint origin) const;
 
     TPicture picture_;
     bool autoSize_ = false;

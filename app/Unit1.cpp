@@ -4,7 +4,9 @@
 #include "Background.h"
 #include "Controls.h"
 #include "ImageControl.h"
+#include "MenuKeys.h"
 #include "PictureDialogs.h"
+#include "ScreenPlacement.h"
 #include "Unit2.h"
 #include "analysis/Analysis.h"
 #include "image/bitmap/Graphics.h"
@@ -53,6 +55,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::T
     // The client area below the menu is 688 x 424, the status bar included.
     resize(688, ui->MainMenu1->sizeHint().height() + 424);
     move(225, 216);
+    KeepOnScreen(this);
     // The form binds the zoom box's activation, which Qt emits only for
     // texts in the list; a typed text of any other kind reaches the handler
     // when Enter confirms it or the box loses the focus.

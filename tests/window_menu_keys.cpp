@@ -110,4 +110,67 @@ TEST_F(MenuKeysTest, MenuKeysHighlightTheBarAndOpenMenusAsWindowsDoes)
     EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
 }
 
+// However the help dialog was reached and closed, the keys go back where
+// they were: the zoom box has the focus, the bar highlights nothing, and a
+// key typed reaches the box. Alt with letters that name no menu does nothing.
+TEST_F(MenuKeysTest, TheKeysGoBackWhereTheyWereAfterHelpAndAltLettersDoNothing)
+{
+    auto* bar = Find<QMenuBar>("MainMenu1");
+    auto* zoom = Find<QComboBox>("ComboBox1");
+    const auto fromTheZoomBox = [&] {
+        QApplication::setActiveWindow(form.get());
+        zoom->setFocus();
+        QCoreApplication::processEvents();
+    };
+    const struct {
+        const char* road;
+        Qt::Key choose; // Qt::Key_unknown: the menu item triggered, as a click does
+        Qt::Key close;
+    } table[] = {{"Down, then OK", Qt::Key_Down, Qt::Key_Return},
+                 {"Enter, then Escape", Qt::Key_Return, Qt::Key_Escape},
+                 {"Space, then OK", Qt::Key_Space, Qt::Key_Return},
+                 {"a click, then Escape", Qt::Key_unknown, Qt::Key_Escape}};
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.road);
+        fromTheZoomBox();
+        QWidget* before = QApplication::focusWidget();
+        ASSERT_NE(before, nullptr);
+        bool shown = false;
+        QTimer::singleShot(0, [&] {
+            shown = QApplication::activeModalWidget() == HelpDlg;
+            QTest::keyClick(HelpDlg, row.close);
+        });
+        if (row.choose == Qt::Key_unknown) {
+            Trigger("Help1");
+        } else {
+            PressMenuKey(MenuKey::F10);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Left);
+            ASSERT_EQ(bar->activeAction(), Find<QAction>("Help1"));
+            QTest::keyClick(QApplication::focusWidget(), row.choose);
+        }
+        // The window system gives the main window the keys back.
+        QApplication::setActiveWindow(form.get());
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(shown);
+        EXPECT_FALSE(HelpDlg->isVisible());
+        EXPECT_EQ(QApplication::focusWidget(), before)
+            << (QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className() : "nothing");
+        EXPECT_EQ(bar->activeAction(), nullptr);
+        EXPECT_FALSE(bar->hasFocus());
+    }
+    for (const Qt::Key letter : {Qt::Key_H, Qt::Key_X, Qt::Key_Q, Qt::Key_1}) {
+        fromTheZoomBox();
+        const QString text = zoom->currentText();
+        QWidget* before = QApplication::focusWidget();
+        QTest::keyClick(QApplication::focusWidget(), letter, Qt::AltModifier);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(bar->activeAction(), nullptr) << "Alt+" << char(letter);
+        EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << "Alt+" << char(letter);
+        EXPECT_EQ(QApplication::focusWidget(), before) << "Alt+" << char(letter);
+        EXPECT_EQ(zoom->currentText(), text) << "Alt+" << char(letter);
+    }
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+}
+
 } // namespace

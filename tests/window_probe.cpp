@@ -7,6 +7,7 @@
 #include <QEvent>
 #include <QBackingStore>
 #include <QSet>
+#include <QProcess>
 #include <QWindow>
 
 #include <algorithm>
@@ -129,8 +130,49 @@ protected:
                             QEvent::MouseMove, Qt::NoModifier, 0);
         QCoreApplication::processEvents();
     }
+    // The window system's own pointer moved to a device pixel of the window
+    // (X11 only: xdotool warps it, as a user's mouse would put it there).
+    void MoveRealPointer(QPoint device) const
+    {
+        ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"),
+                                    {QStringLiteral("mousemove"), QStringLiteral("--window"),
+                                     QString::number(form->windowHandle()->winId()), QString::number(device.x()),
+                                     QString::number(device.y())}),
+                  0);
+        QTest::qWait(30);
+    }
     void ExpectExactReadings(std::initializer_list<const char*> zooms, unsigned seed) const;
+    // After a move to a device pixel: the probe names the pixel the buffer
+    // shows there (for a reduced view of block bitmap pixels per device
+    // pixel, one of the block it shows), or gives no value where no
+    // picture is shown. True when a picture pixel was read.
+    bool ExpectReading(const QImage& buffer, QPoint device, int block, const char* zoom) const;
 };
+
+bool DisplayScaleTest::ExpectReading(const QImage& buffer, QPoint device, int block, const char* zoom) const
+{
+    const QRgb shown = buffer.pixel(device);
+    const qreal scale = Scale();
+    if (qBlue(shown) != 0) {
+        // Not drawn on: no reading of a pixel.
+        EXPECT_TRUE(Value() == QStringLiteral("none") || Value().isEmpty())
+            << zoom << " at scale " << scale << ": device pixel " << device.x() << "," << device.y()
+            << " shows no picture, probe says " << X().toStdString() << " " << Y().toStdString() << " "
+            << Value().toStdString();
+        return false;
+    }
+    const int x = X().mid(2).toInt(), y = Y().mid(2).toInt();
+    // Enlarged views show the named pixel; reduced ones the mean of the
+    // block it opens.
+    const bool correct = block <= 1 ? qRed(shown) == x && qGreen(shown) == y
+                                    : qRed(shown) >= x && qRed(shown) < x + block && qGreen(shown) >= y &&
+                                          qGreen(shown) < y + block;
+    EXPECT_TRUE(correct && Value() == QString::number(x))
+        << zoom << " at scale " << scale << ": device pixel " << device.x() << "," << device.y() << " shows "
+        << qRed(shown) << "," << qGreen(shown) << ", probe says " << X().toStdString() << " " << Y().toStdString()
+        << " " << Value().toStdString();
+    return true;
+}
 
 // At each zoom, the pointer at random device pixels over the picture: the
 // probe names the pixel the buffer shows there.
@@ -153,31 +195,61 @@ void DisplayScaleTest::ExpectExactReadings(std::initializer_list<const char*> zo
             QPoint device(random.Between(left, right), random.Between(top, bottom));
             if (i < 4) // the picture's corners
                 device = QPoint(i % 2 ? right - 1 : left + 1, i / 2 ? bottom - 1 : top + 1);
-            const QRgb shown = buffer.pixel(device);
             Find<QLabel>("Label1")->setText(QStringLiteral("none"));
             MoveToDevicePixel(device, i % 2 == 1);
-            const bool picture = qBlue(shown) == 0;
-            if (!picture) {
-                // Not drawn on: no reading of a pixel.
-                EXPECT_TRUE(Value() == QStringLiteral("none") || Value().isEmpty())
-                    << zoom << " at scale " << scale << ": device pixel " << device.x() << "," << device.y()
-                    << " shows no picture, probe says " << Value().toStdString();
-                continue;
-            }
-            ++readings;
-            const int x = X().mid(2).toInt(), y = Y().mid(2).toInt();
-            // Enlarged views show the named pixel; reduced ones the mean of
-            // the block it opens.
-            const bool correct = block <= 1 ? qRed(shown) == x && qGreen(shown) == y
-                                          : qRed(shown) >= x && qRed(shown) < x + block && qGreen(shown) >= y &&
-                                                qGreen(shown) < y + block;
-            EXPECT_TRUE(correct && Value() == QString::number(x))
-                << zoom << " at scale " << scale << ": device pixel " << device.x() << "," << device.y() << " shows "
-                << qRed(shown) << "," << qGreen(shown) << ", probe says " << X().toStdString() << " "
-                << Y().toStdString() << " " << Value().toStdString();
+            readings += ExpectReading(buffer, device, block, zoom);
         }
         EXPECT_GT(readings, 40) << zoom;
     }
+}
+
+// Every device pixel on the picture's edges and the ring just outside them,
+// at several zooms: the probe names the pixel the buffer shows there, and
+// nothing where no picture is drawn. The edges are found in the buffer.
+TEST_F(DisplayScaleTest, EveryEdgePixelProbesThePixelDrawnThere)
+{
+    OpenPicture(Positions());
+    for (const char* zoom : {"75%", "100%", "150%"}) {
+        Zoom(zoom);
+        const QImage buffer = Buffer();
+        // The picture's device pixels near the control (text elsewhere in
+        // the window may be black too).
+        const QRect control(Image()->mapTo(form.get(), QPoint()), Image()->size());
+        const QRect near = QRect(QPoint(int(std::floor(control.left() * Scale())) - 2,
+                                        int(std::floor(control.top() * Scale())) - 2),
+                                 QPoint(int(std::ceil((control.right() + 1) * Scale())) + 1,
+                                        int(std::ceil((control.bottom() + 1) * Scale())) + 1)) &
+                           buffer.rect();
+        QRect drawn;
+        for (int y = near.top(); y <= near.bottom(); ++y)
+            for (int x = near.left(); x <= near.right(); ++x)
+                if (qBlue(buffer.pixel(x, y)) == 0)
+                    drawn |= QRect(x, y, 1, 1);
+        ASSERT_FALSE(drawn.isEmpty()) << zoom;
+        const int block = int(std::ceil(qreal(kWidth) / drawn.width()));
+        const QRect ring = drawn.adjusted(-1, -1, 1, 1);
+        QList<QPoint> edges;
+        for (int x = ring.left(); x <= ring.right(); ++x)
+            for (int y : {ring.top(), drawn.top(), drawn.bottom(), ring.bottom()})
+                edges << QPoint(x, y);
+        for (int y = ring.top(); y <= ring.bottom(); ++y)
+            for (int x : {ring.left(), drawn.left(), drawn.right(), ring.right()})
+                edges << QPoint(x, y);
+        // The real pointer (on X11, through xdotool) takes a while to
+        // arrive: every ninth point of the ring.
+        const bool real = qEnvironmentVariableIsSet("IMAGEBENCH_REAL_POINTER");
+        int readings = 0, visited = 0;
+        for (qsizetype i = 0; i < edges.size(); i += real ? 9 : 1, ++visited) {
+            Find<QLabel>("Label1")->setText(QStringLiteral("none"));
+            if (real)
+                MoveRealPointer(edges[i]);
+            else
+                MoveToDevicePixel(edges[i], i % 2 == 1);
+            readings += ExpectReading(buffer, edges[i], block, zoom);
+        }
+        EXPECT_GT(readings, visited / 3) << zoom;
+    }
+    EXPECT_TRUE(messages.isEmpty());
 }
 
 TEST_F(DisplayScaleTest, EveryZoomProbesThePixelTheBufferShowsUnderThePointer)

@@ -15,13 +15,17 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTemporaryFile>
 
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <functional>
+#include <optional>
 
 using namespace testpictures;
 using writefaults::kOld;
@@ -167,4 +171,176 @@ TEST_F(WriteFaults, AFileSizeLimitIsRefusedLikeAFullDisk)
     QStringList files = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
     files.removeAll(QStringLiteral("open.png"));
     EXPECT_EQ(files, QStringList({QStringLiteral("old.bmp"), QStringLiteral("old.png"), QStringLiteral("old.ppm")}));
+}
+
+// Every cause of a refused save, for every kind of file, ours and Qt's
+// writers alike: each cause is told in one sentence of its own, the same
+// whatever the kind, and the old file stays.
+TEST_F(WriteFaults, EachCauseIsToldInOneSentenceWhateverTheKind)
+{
+    const char* kinds[] = {"png", "jpg", "bmp", "tif", "webp", "ppm"};
+    // Sets up the fault for a file of each kind and returns the paths to
+    // save to, or an empty list when this system cannot make the fault.
+    using TSetUp = std::function<QStringList()>;
+    const auto old = [&](const QString& folder) {
+        QStringList paths;
+        for (const char* kind : kinds) {
+            paths << QDir(folder).filePath(QStringLiteral("old.%1").arg(QLatin1String(kind)));
+            WriteFile(paths.back(), kOld);
+        }
+        return paths;
+    };
+    SmallDisk full(dir.filePath(QStringLiteral("full")), "size=64k");
+    SmallDisk readOnly(dir.filePath(QStringLiteral("ro")), "size=1m");
+    const QString locked = dir.filePath(QStringLiteral("locked"));
+    const QString files = dir.filePath(QStringLiteral("files"));
+    const auto readOnlyOwner = QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                               QFileDevice::ExeOther;
+    const struct {
+        const char* cause;
+        const char* words; // what the one sentence says
+        bool unprivileged; // saved as a user without root's rights
+        bool sizeLimit;    // saved under a small file-size limit
+        TSetUp setUp;
+    } table[] = {
+        {"full disk", "there is no room left on the disk.", false, false,
+         [&] {
+             if (!full.Mounted())
+                 return QStringList();
+             const QStringList paths = old(dir.filePath(QStringLiteral("full")));
+             QFile filler(full.FilePath("filler"));
+             filler.open(QIODevice::WriteOnly);
+             const QByteArray block(4096, 'x');
+             while (filler.write(block) == block.size() && filler.flush()) {
+             }
+             return paths;
+         }},
+        {"read-only file system", "(a read-only file system)", false, false,
+         [&] {
+             if (!readOnly.Mounted())
+                 return QStringList();
+             const QStringList paths = old(dir.filePath(QStringLiteral("ro")));
+             return readOnly.MakeReadOnly() ? paths : QStringList();
+         }},
+        {"read-only file", "the file there is read-only", true, false,
+         [&] {
+             QDir().mkpath(files);
+             QFile::setPermissions(dir.path(), readOnlyOwner | QFileDevice::WriteOwner);
+             const QStringList paths = old(files);
+             for (const QString& path : paths)
+                 QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadOther);
+             return paths;
+         }},
+        {"no permission", "no permission to write in that folder", true, false,
+         [&] {
+             QDir().mkpath(locked);
+             const QStringList paths = old(locked);
+             // The files themselves may be written by anyone: the folder refuses.
+             for (const QString& path : paths)
+                 QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                 QFileDevice::ReadOther | QFileDevice::WriteOther);
+             QFile::setPermissions(dir.path(), readOnlyOwner | QFileDevice::WriteOwner);
+             QFile::setPermissions(locked, readOnlyOwner);
+             return paths;
+         }},
+        {"name too long", "the name is longer than the file system allows", false, false,
+         [&] {
+             QStringList paths;
+             for (const char* kind : kinds)
+                 paths << dir.filePath(QString(300, QLatin1Char('n')) + QLatin1Char('.') + QLatin1String(kind));
+             return paths;
+         }},
+        {"path not found", "the folder does not exist", false, false,
+         [&] {
+             QStringList paths;
+             for (const char* kind : kinds)
+                 paths << dir.filePath(QStringLiteral("missing/old.%1").arg(QLatin1String(kind)));
+             return paths;
+         }},
+        {"file-size limit", "larger than this system allows", false, true, [&] {
+             const QString folder = dir.filePath(QStringLiteral("limit"));
+             QDir().mkpath(folder);
+             return old(folder);
+         }},
+    };
+    QStringList sentences;
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.cause);
+        const QStringList paths = row.setUp();
+        if (paths.isEmpty()) {
+            ADD_FAILURE() << "this system cannot make the fault";
+            continue;
+        }
+        QStringList reasons;
+        for (const QString& path : paths) {
+            SCOPED_TRACE(path.toStdString());
+            const bool oldThere = QFile::exists(path);
+            rlimit previous{};
+            getrlimit(RLIMIT_FSIZE, &previous);
+            const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+            if (row.sizeLimit) {
+                rlimit small = previous;
+                small.rlim_cur = 8 * 1024;
+                setrlimit(RLIMIT_FSIZE, &small);
+            }
+            {
+                std::optional<hostile::Unprivileged> user;
+                if (row.unprivileged) {
+                    user.emplace();
+                    ASSERT_TRUE(user->Active()) << user->Why().toStdString();
+                }
+                ExpectRefused(path, oldThere);
+            }
+            setrlimit(RLIMIT_FSIZE, &previous);
+            std::signal(SIGXFSZ, oldSignal);
+            ASSERT_EQ(messages.size(), 1);
+            const QString named = QStringLiteral("Cannot save \"%1\": ").arg(QDir::toNativeSeparators(path));
+            ASSERT_TRUE(messages.front().startsWith(named)) << messages.front().toStdString();
+            reasons << messages.front().mid(named.size());
+        }
+        reasons.removeDuplicates();
+        EXPECT_EQ(reasons.size(), 1) << reasons.join(QLatin1Char('\n')).toStdString();
+        EXPECT_TRUE(reasons.front().contains(QLatin1String(row.words))) << reasons.front().toStdString();
+        EXPECT_TRUE(reasons.front().endsWith(QLatin1Char('.')) && reasons.front().count(QLatin1String(". ")) == 0)
+            << "one sentence: " << reasons.front().toStdString();
+        sentences << reasons.front();
+    }
+    QFile::setPermissions(locked, readOnlyOwner | QFileDevice::WriteOwner);
+    const qsizetype told = sentences.size();
+    sentences.removeDuplicates();
+    EXPECT_EQ(sentences.size(), told) << "two causes told alike";
+}
+
+// What the picture libraries print about a failed save (the TIFF library's
+// "Write error at scanline", the JPEG library's notices) stays off the
+// terminal: the message names the file and the reason instead.
+TEST_F(WriteFaults, LibrariesPrintNothingOnTheTerminalWhenASaveFails)
+{
+    QTemporaryFile terminal;
+    ASSERT_TRUE(terminal.open());
+    std::fflush(stderr);
+    const int saved = ::dup(2);
+    ASSERT_GE(saved, 0);
+    ::dup2(terminal.handle(), 2);
+    rlimit previous{};
+    getrlimit(RLIMIT_FSIZE, &previous);
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = previous;
+    small.rlim_cur = 8 * 1024;
+    setrlimit(RLIMIT_FSIZE, &small);
+    int refused = 0;
+    for (const char* name : {"cut.tif", "cut.jpg", "cut.webp"}) {
+        messages.clear();
+        Save(dir.filePath(QString::fromLatin1(name)));
+        refused += int(messages.size());
+    }
+    setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, oldSignal);
+    std::fflush(stderr);
+    ::dup2(saved, 2);
+    ::close(saved);
+    EXPECT_EQ(refused, 3);
+    const QByteArray printed = testpictures::FileBytes(terminal.fileName());
+    for (const char* words : {"TIFF", "Write error", "JPEG", "Bogus", "libpng", "webp"})
+        EXPECT_FALSE(printed.contains(words)) << printed.toStdString();
 }

@@ -1,4 +1,5 @@
 #include "image/files/PictureFiles.h"
+#include "image/files/FileErrors.h"
 #include "image/files/png/PngReader.h"
 #include "image/files/png/PngWriter.h"
 #include "image/work/Progress.h"
@@ -20,16 +21,6 @@ QString Shown(const QString& fileName) { return QDir::toNativeSeparators(fileNam
 // A text from the layer below with the file's path in it, the path shown with
 // the system's own separators as everywhere else in the messages.
 QString Native(QString text, const QString& fileName) { return text.replace(fileName, Shown(fileName)); }
-
-// A reason as a sentence ending in a full stop, with the words of the layer
-// below (Qt's reader, the file system) kept in brackets.
-QString Because(const QString& reason, const QString& detail)
-{
-    QString words = detail.trimmed();
-    while (words.endsWith(QLatin1Char('.')))
-        words.chop(1);
-    return words.isEmpty() ? reason + QLatin1Char('.') : QStringLiteral("%1 (%2).").arg(reason, words);
-}
 
 // Windows keeps these names, with any extension, for devices: "CON.png" is
 // the console and "aux.bmp" a serial port, never files.
@@ -53,20 +44,6 @@ QString DeviceNameReason([[maybe_unused]] const QString& fileName)
             .arg(QFileInfo(fileName).fileName());
 #endif
     return {};
-}
-
-// Why writing the file failed. A write the disk cut short (a full disk, a
-// file-size limit) leaves the file with no text of its own, only Qt's
-// "Unknown error"; name what happened instead.
-QString WriteFailure(const QFileDevice& file)
-{
-    const QString text = Native(file.errorString(), file.fileName());
-    if (!text.isEmpty() && text != QFile().errorString())
-        return Because(QStringLiteral("the file could not be written"), text);
-    if (file.error() == QFileDevice::ResourceError)
-        return QStringLiteral("there is no room left on the disk.");
-    return QStringLiteral("the file could not be written completely (the disk may be full, or the file larger "
-                          "than this system allows).");
 }
 
 // The picture file as the reader and writer see it, counting what passes
@@ -103,11 +80,18 @@ protected:
         const qint64 written = QSaveFile::writeData(data, size);
         if (written > 0)
             Advance(progress_, written);
+        refused_ = refused_ || written < size;
         return written;
     }
 
+public:
+    // Whether a write was refused or cut short. Qt's TIFF and WebP writers
+    // report success after such a write: the file is checked instead.
+    bool Refused() const { return refused_; }
+
 private:
     TProgress* progress_;
+    bool refused_ = false;
 };
 
 } // namespace
@@ -218,14 +202,13 @@ void WritePictureFile(const QImage& image, const QString& fileName, TProgress* p
     if (!QImageWriter::supportedImageFormats().contains(kind))
         throw fail(QStringLiteral("\".%1\" is not a picture kind that can be written.").arg(QString::fromLatin1(kind)));
 
-    // A file that may not be changed is refused here, in words of its own:
-    // the save file's own text for it names the path a second time.
+    // A file that may not be changed is refused before anything is written.
     if (const QFileInfo target(fileName); target.exists() && !target.isWritable())
-        throw fail(QStringLiteral("the file there is read-only, so it cannot be replaced."));
+        throw fail(WriteFailureReason(fileName, nullptr));
     // The PNG writer counts rows itself; other kinds count the bytes written.
     TProgressSaveFile file(fileName, kind == "png" ? nullptr : progress);
     if (!file.open(QIODevice::WriteOnly))
-        throw fail(Because(QStringLiteral("the file cannot be written"), Native(file.errorString(), fileName)));
+        throw fail(WriteFailureReason(fileName, &file));
     if (kind == "png") {
         bool written = false;
         try {
@@ -241,16 +224,16 @@ void WritePictureFile(const QImage& image, const QString& fileName, TProgress* p
             throw;
         }
         if (!written) { // the file refused a write
-            const QString reason = WriteFailure(file);
+            const QString reason = WriteFailureReason(fileName, &file);
             file.cancelWriting();
             throw fail(reason);
         }
         if (!file.commit())
-            throw fail(WriteFailure(file));
+            throw fail(WriteFailureReason(fileName, &file));
         return;
     }
     QImageWriter writer(&file, kind);
-    const bool written = writer.write(image);
+    const bool written = writer.write(image) && file.flush() && !file.Refused();
     if (progress && progress->Cancelled()) {
         // Cancelled while writing or just after: the temporary file goes and
         // the target stays as it was.
@@ -259,16 +242,11 @@ void WritePictureFile(const QImage& image, const QString& fileName, TProgress* p
     }
     if (!written) {
         // A write the disk refused (full, over a size limit) reaches the
-        // writer only as "Unknown error"; the file knows the real reason.
-        QString reason = file.error() != QFileDevice::NoError
-                             ? WriteFailure(file)
-                             : Because(QStringLiteral("the picture could not be written"),
-                                       Native(writer.errorString(), fileName));
-        if (file.error() == QFileDevice::NoError && writer.error() == QImageWriter::UnknownError)
-            reason = QStringLiteral("the %1 writer could not write the picture.").arg(QString::fromLatin1(kind));
+        // writer only as "Unknown error"; the file and the system know more.
+        const QString reason = WriteFailureReason(fileName, &file, writer.errorString());
         file.cancelWriting();
         throw fail(reason);
     }
     if (!file.commit())
-        throw fail(WriteFailure(file));
+        throw fail(WriteFailureReason(fileName, &file));
 }
