@@ -4,6 +4,7 @@
 #include "Background.h"
 #include "Controls.h"
 #include "ImageControl.h"
+#include "Notices.h"
 #include "PictureDialogs.h"
 #include "Unit2.h"
 #include "analysis/Analysis.h"
@@ -84,6 +85,7 @@ void TForm1::Open1Click()
             [&] {
                 ui->Image1->Picture()->Bitmap()->Assign(*loaded.Bitmap());
                 PictureFiled(fileName);
+                ShowNotices(ui->StatusBar1, loaded.Notices());
             });
     });
 }
@@ -101,7 +103,10 @@ void TForm1::Save1Click()
         saved.Bitmap()->Assign(*bitmap);
         RunInBackground(this, OnFile("Saving", fileName),
                         [&](TProgress& progress) { saved.SaveToFile(fileName, &progress); },
-                        [&] { PictureFiled(fileName); });
+                        [&] {
+                            PictureFiled(fileName);
+                            ShowNotices(ui->StatusBar1, saved.Notices());
+                        });
     });
 }
 

@@ -1,4 +1,6 @@
 #include "image/files/png/PngReader.h"
+#include "image/files/png/PngChunks.h"
+#include "image/files/png/PngMetadata.h"
 #include "image/work/Prefault.h"
 #include "image/files/png/PngUnfilter.h"
 #include "image/work/Progress.h"
@@ -21,87 +23,11 @@
 
 namespace {
 
-// A file that is not a well-formed PNG file: what is wrong with it.
-struct TDamaged {
-    const char* reason;
-};
-
-std::uint32_t Be32(const unsigned char* p)
-{
-    return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
-}
-
-constexpr std::uint32_t Type(const char (&name)[5])
-{
-    return std::uint32_t(std::uint8_t(name[0])) << 24 | std::uint32_t(std::uint8_t(name[1])) << 16 |
-           std::uint32_t(std::uint8_t(name[2])) << 8 | std::uint8_t(name[3]);
-}
-
-// The chunks of the file in order: each one's type and length, then its
-// data read whole or in pieces, its CRC checked at the end.
-class TChunks {
-public:
-    explicit TChunks(QFile& file) : file_(file) {}
-
-    // The next chunk's header; its data and CRC follow.
-    void Next()
-    {
-        unsigned char header[8];
-        Read(header, 8);
-        length_ = Be32(header);
-        type_ = Be32(header + 4);
-        if (length_ > 0x7FFFFFFFu)
-            throw TDamaged{"a chunk's length is out of range"};
-        left_ = length_;
-        crc_ = crc32(0, header + 4, 4);
-    }
-    std::uint32_t Type() const { return type_; }
-    std::uint32_t Length() const { return length_; }
-    std::uint32_t Left() const { return left_; }
-
-    // Up to n bytes of the chunk's data.
-    std::uint32_t Data(unsigned char* to, std::uint32_t n)
-    {
-        n = std::min(n, left_);
-        Read(to, n);
-        crc_ = crc32(crc_, to, n);
-        left_ -= n;
-        return n;
-    }
-    // The rest of the chunk's data, unread, then its CRC unchecked: for
-    // chunks the reader has no use for.
-    void Skip()
-    {
-        if (!file_.seek(file_.pos() + qint64(left_) + 4))
-            throw TDamaged{"the file ends too early"};
-        left_ = 0;
-    }
-    // The chunk's CRC, once its data is read.
-    void Check()
-    {
-        unsigned char crc[4];
-        Read(crc, 4);
-        if (Be32(crc) != std::uint32_t(crc_))
-            throw TDamaged{"a chunk's CRC does not match its contents"};
-    }
-
-private:
-    void Read(unsigned char* to, std::uint32_t n)
-    {
-        if (n > 0 && file_.read(reinterpret_cast<char*>(to), qint64(n)) != qint64(n))
-            throw TDamaged{"the file ends too early"};
-    }
-
-    QFile& file_;
-    std::uint32_t type_ = 0, length_ = 0, left_ = 0;
-    uLong crc_ = 0;
-};
-
 // Inflates the image data on a second thread into a ring of filtered rows,
 // while the calling thread unfilters and converts the rows already there.
 class TInflater {
 public:
-    TInflater(TChunks& chunks, std::size_t rowBytes, int height)
+    TInflater(TChunkReader& chunks, std::size_t rowBytes, int height)
         : chunks_(chunks), stride_(rowBytes + 1), height_(height), ring_(kRing * stride_)
     {
         thread_ = std::thread([this] { Run(); });
@@ -119,13 +45,13 @@ public:
     TInflater& operator=(const TInflater&) = delete;
 
     // Filtered row y (its filter byte first), once inflated; throws
-    // TDamaged when the data ends or fails before it.
+    // TPngDamaged when the data ends or fails before it.
     const unsigned char* Row(int y)
     {
         std::unique_lock<std::mutex> lock(mutex_);
         changed_.wait(lock, [&] { return inflated_ > y || failed_ != nullptr; });
         if (inflated_ <= y)
-            throw TDamaged{failed_};
+            throw TPngDamaged{failed_};
         return ring_.data() + std::size_t(y % kRing) * stride_;
     }
     // Row y is taken: its place in the ring may be filled again.
@@ -146,7 +72,7 @@ private:
         const char* failure = nullptr;
         try {
             Inflate();
-        } catch (const TDamaged& damaged) {
+        } catch (const TPngDamaged& damaged) {
             failure = damaged.reason;
         } catch (const std::bad_alloc&) {
             failure = "there is not enough memory to read it";
@@ -180,19 +106,19 @@ private:
                     while (chunks_.Left() == 0) {
                         chunks_.Check();
                         chunks_.Next();
-                        if (chunks_.Type() != Type("IDAT"))
-                            throw TDamaged{"the image data ends early"};
+                        if (chunks_.Type() != ChunkType("IDAT"))
+                            throw TPngDamaged{"the image data ends early"};
                     }
                     z.next_in = input.data();
                     z.avail_in = chunks_.Data(input.data(), std::uint32_t(input.size()));
                 }
                 const int status = inflate(&z, Z_NO_FLUSH);
                 if (status == Z_STREAM_END && z.avail_out > 0)
-                    throw TDamaged{"the image data ends early"};
+                    throw TPngDamaged{"the image data ends early"};
                 if (status == Z_MEM_ERROR)
                     throw std::bad_alloc();
                 if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR)
-                    throw TDamaged{"the compressed image data is damaged"};
+                    throw TPngDamaged{"the compressed image data is damaged"};
             }
             if (y + 1 == height_) {
                 // The rest of the chunk the last row ends in, for its CRC;
@@ -207,7 +133,7 @@ private:
         }
     }
 
-    TChunks& chunks_;
+    TChunkReader& chunks_;
     const std::size_t stride_;
     const int height_;
     std::vector<unsigned char> ring_;
@@ -228,7 +154,7 @@ TPngRead Failed(const QString& reason)
 }
 
 // The picture of a file whose header was read: its rows decoded into image.
-void DecodeRows(TChunks& chunks, QImage& image, int channels, TProgress* progress)
+void DecodeRows(TChunkReader& chunks, QImage& image, int channels, TProgress* progress)
 {
     const int width = image.width(), height = image.height();
     const std::size_t rowBytes = std::size_t(width) * std::size_t(channels);
@@ -249,7 +175,7 @@ void DecodeRows(TChunks& chunks, QImage& image, int channels, TProgress* progres
         // One byte a pixel: the image row is the unfiltered row itself.
         unsigned char* to = channels == 1 ? out : row;
         if (!UnfilterRow(filtered[0], filtered + 1, above, to, rowBytes, channels))
-            throw TDamaged{"a row names a filter PNG does not have"};
+            throw TPngDamaged{"a row names a filter PNG does not have"};
         inflater.Done(y);
         if (channels == 3)
             RgbToPixels(row, reinterpret_cast<std::uint32_t*>(out), width);
@@ -263,9 +189,20 @@ void DecodeRows(TChunks& chunks, QImage& image, int channels, TProgress* progres
     }
 }
 
-} // namespace
+// The chunks after the image data, where text may stand, up to the end. The
+// picture is complete by then: a file damaged or cut short here still opens
+// with what was read.
+void ReadTrailingChunks(TChunkReader& chunks, TPngCarried& carried)
+{
+    try {
+        for (chunks.Next(); chunks.Type() != ChunkType("IEND"); chunks.Next())
+            if (!ReadCarriedChunk(chunks, carried))
+                chunks.Skip();
+    } catch (const TPngDamaged&) {
+    }
+}
 
-bool OwnPngReader() { return true; }
+} // namespace
 
 TPngRead ReadPng(const QString& fileName, qint64 maxBytes, TProgress* progress)
 {
@@ -273,23 +210,22 @@ TPngRead ReadPng(const QString& fileName, qint64 maxBytes, TProgress* progress)
     if (!file.open(QIODevice::ReadOnly))
         return Failed(file.errorString());
     try {
-        static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
         unsigned char signature[8];
-        if (file.read(reinterpret_cast<char*>(signature), 8) != 8 || std::memcmp(signature, kSignature, 8) != 0)
+        if (file.read(reinterpret_cast<char*>(signature), 8) != 8 || std::memcmp(signature, kPngSignature, 8) != 0)
             return {};
-        TChunks chunks(file);
+        TChunkReader chunks(file);
         chunks.Next();
         unsigned char ihdr[13];
-        if (chunks.Type() != Type("IHDR") || chunks.Length() != 13)
-            throw TDamaged{"the file does not start with its header"};
+        if (chunks.Type() != ChunkType("IHDR") || chunks.Length() != 13)
+            throw TPngDamaged{"the file does not start with its header"};
         chunks.Data(ihdr, 13);
         chunks.Check();
         const std::uint32_t width = Be32(ihdr), height = Be32(ihdr + 4);
         const int depth = ihdr[8], colourType = ihdr[9];
         if (width == 0 || height == 0 || width > 0x7FFFFFFFu || height > 0x7FFFFFFFu)
-            throw TDamaged{"the header gives an impossible size"};
+            throw TPngDamaged{"the header gives an impossible size"};
         if (ihdr[10] != 0 || ihdr[11] != 0 || ihdr[12] > 1)
-            throw TDamaged{"the header names an unknown method"};
+            throw TPngDamaged{"the header names an unknown method"};
         // The kinds left to Qt's reader.
         if (depth != 8 || ihdr[12] != 0 || (colourType != 0 && colourType != 2 && colourType != 3 && colourType != 6))
             return {};
@@ -301,22 +237,23 @@ TPngRead ReadPng(const QString& fileName, qint64 maxBytes, TProgress* progress)
         }
 
         // The chunks before the image data: the palette and its
-        // transparency; the others are skipped.
+        // transparency, what the picture carries; the others are skipped.
         QList<QRgb> table;
-        for (chunks.Next(); chunks.Type() != Type("IDAT"); chunks.Next()) {
+        TPngCarried carried;
+        for (chunks.Next(); chunks.Type() != ChunkType("IDAT"); chunks.Next()) {
             const std::uint32_t type = chunks.Type();
-            if (type == Type("PLTE") || type == Type("tRNS")) {
+            if (type == ChunkType("PLTE") || type == ChunkType("tRNS")) {
                 unsigned char data[768];
-                const bool malformed = type == Type("PLTE") && (chunks.Length() % 3 != 0 || chunks.Length() == 0);
+                const bool malformed = type == ChunkType("PLTE") && (chunks.Length() % 3 != 0 || chunks.Length() == 0);
                 if (chunks.Length() > sizeof data || malformed)
-                    throw TDamaged{"the palette is malformed"};
+                    throw TPngDamaged{"the palette is malformed"};
                 chunks.Data(data, chunks.Length());
                 chunks.Check();
-                if (type == Type("tRNS")) {
+                if (type == ChunkType("tRNS")) {
                     if (colourType != 3)
                         return {}; // a transparent colour key: Qt's reader turns it into alpha
                     if (chunks.Length() > std::uint32_t(table.size()))
-                        throw TDamaged{"the transparency names more colours than the palette has"};
+                        throw TPngDamaged{"the transparency names more colours than the palette has"};
                     for (std::uint32_t i = 0; i < chunks.Length(); ++i)
                         table[qsizetype(i)] = qRgba(qRed(table[qsizetype(i)]), qGreen(table[qsizetype(i)]),
                                                     qBlue(table[qsizetype(i)]), data[i]);
@@ -325,16 +262,16 @@ TPngRead ReadPng(const QString& fileName, qint64 maxBytes, TProgress* progress)
                     for (std::uint32_t i = 0; i < chunks.Length(); i += 3)
                         table.append(qRgb(data[i], data[i + 1], data[i + 2]));
                 }
-            } else if (type == Type("IEND")) {
-                throw TDamaged{"the file has no image data"};
-            } else if (!(type & 0x20000000u)) {
-                throw TDamaged{"the file has a critical chunk this reader does not know"};
-            } else {
+            } else if (type == ChunkType("IEND")) {
+                throw TPngDamaged{"the file has no image data"};
+            } else if (!IsAncillary(type)) {
+                throw TPngDamaged{"the file has a critical chunk this reader does not know"};
+            } else if (!ReadCarriedChunk(chunks, carried)) {
                 chunks.Skip();
             }
         }
         if (colourType == 3 && table.isEmpty())
-            throw TDamaged{"a palette picture without its palette"};
+            throw TPngDamaged{"a palette picture without its palette"};
 
         const int channels = colourType == 2 ? 3 : colourType == 6 ? 4 : 1;
         const QImage::Format format = colourType == 0   ? QImage::Format_Grayscale8
@@ -347,11 +284,13 @@ TPngRead ReadPng(const QString& fileName, qint64 maxBytes, TProgress* progress)
         if (format == QImage::Format_Indexed8)
             image.setColorTable(table);
         DecodeRows(chunks, image, channels, progress);
+        ReadTrailingChunks(chunks, carried);
         TPngRead result;
+        ApplyCarried(carried, image, &result.textOrder);
         result.outcome = TPngRead::Read;
         result.image = std::move(image);
         return result;
-    } catch (const TDamaged& damaged) {
+    } catch (const TPngDamaged& damaged) {
         return Failed(QString::fromLatin1(damaged.reason));
     }
 }
