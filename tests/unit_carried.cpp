@@ -116,10 +116,13 @@ TEST(Carried, EachKindKeepsWhatItCanHoldThroughAnOpenAndASave)
         // Saved upright, without a tag that would turn it again.
         EXPECT_EQ(saved.size(), upright);
         EXPECT_EQ(reader.transformation(), QImageIOHandler::TransformationNone);
-        if (HoldsProfile(from) && HoldsProfile(to)) {
+        // What the original holds, as Qt reads it (its JPEG writer, say,
+        // leaves the profile out of a file with an orientation tag).
+        const QImage first = QImageReader(in, from.toLatin1()).read();
+        if (first.colorSpace().iccProfile() == Profile() && HoldsProfile(to)) {
             EXPECT_EQ(saved.colorSpace().iccProfile(), Profile());
         }
-        if (HoldsResolution(from) && HoldsResolution(to)) {
+        if (first.dotsPerMeterX() == kDotsPerMeter && HoldsResolution(to)) {
             EXPECT_EQ(saved.dotsPerMeterX(), kDotsPerMeter);
             EXPECT_EQ(saved.dotsPerMeterY(), kDotsPerMeter);
         }
