@@ -23,11 +23,16 @@
 
 namespace {
 
+// The shared chunk helpers, by the short names this reader uses.
+using TChunks = TChunkReader;
+using TDamaged = TPngDamaged;
+constexpr std::uint32_t Type(const char (&name)[5]) { return ChunkType(name); }
+
 // Inflates the image data on a second thread into a ring of filtered rows,
 // while the calling thread unfilters and converts the rows already there.
 class TInflater {
 public:
-    TInflater(TChunkReader& chunks, std::size_t rowBytes, int height)
+    TInflater(TChunks& chunks, std::size_t rowBytes, int height)
         : chunks_(chunks), stride_(rowBytes + 1), height_(height), ring_(kRing * stride_)
     {
         thread_ = std::thread([this] { Run(); });
@@ -45,13 +50,13 @@ public:
     TInflater& operator=(const TInflater&) = delete;
 
     // Filtered row y (its filter byte first), once inflated; throws
-    // TPngDamaged when the data ends or fails before it.
+    // TDamaged when the data ends or fails before it.
     const unsigned char* Row(int y)
     {
         std::unique_lock<std::mutex> lock(mutex_);
         changed_.wait(lock, [&] { return inflated_ > y || failed_ != nullptr; });
         if (inflated_ <= y)
-            throw TPngDamaged{failed_};
+            throw TDamaged{failed_};
         return ring_.data() + std::size_t(y % kRing) * stride_;
     }
     // Row y is taken: its place in the ring may be filled again.
@@ -72,7 +77,7 @@ private:
         const char* failure = nullptr;
         try {
             Inflate();
-        } catch (const TPngDamaged& damaged) {
+        } catch (const TDamaged& damaged) {
             failure = damaged.reason;
         } catch (const std::bad_alloc&) {
             failure = "there is not enough memory to read it";
@@ -106,19 +111,19 @@ private:
                     while (chunks_.Left() == 0) {
                         chunks_.Check();
                         chunks_.Next();
-                        if (chunks_.Type() != ChunkType("IDAT"))
-                            throw TPngDamaged{"the image data ends early"};
+                        if (chunks_.Type() != Type("IDAT"))
+                            throw TDamaged{"the image data ends early"};
                     }
                     z.next_in = input.data();
                     z.avail_in = chunks_.Data(input.data(), std::uint32_t(input.size()));
                 }
                 const int status = inflate(&z, Z_NO_FLUSH);
                 if (status == Z_STREAM_END && z.avail_out > 0)
-                    throw TPngDamaged{"the image data ends early"};
+                    throw TDamaged{"the image data ends early"};
                 if (status == Z_MEM_ERROR)
                     throw std::bad_alloc();
                 if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR)
-                    throw TPngDamaged{"the compressed image data is damaged"};
+                    throw TDamaged{"the compressed image data is damaged"};
             }
             if (y + 1 == height_) {
                 // The rest of the chunk the last row ends in, for its CRC;
@@ -133,7 +138,7 @@ private:
         }
     }
 
-    TChunkReader& chunks_;
+    TChunks& chunks_;
     const std::size_t stride_;
     const int height_;
     std::vector<unsigned char> ring_;
@@ -154,7 +159,7 @@ TPngRead Failed(const QString& reason)
 }
 
 // The picture of a file whose header was read: its rows decoded into image.
-void DecodeRows(TChunkReader& chunks, QImage& image, int channels, TProgress* progress)
+void DecodeRows(TChunks& chunks, QImage& image, int channels, TProgress* progress)
 {
     const int width = image.width(), height = image.height();
     const std::size_t rowBytes = std::size_t(width) * std::size_t(channels);
@@ -175,7 +180,7 @@ void DecodeRows(TChunkReader& chunks, QImage& image, int channels, TProgress* pr
         // One byte a pixel: the image row is the unfiltered row itself.
         unsigned char* to = channels == 1 ? out : row;
         if (!UnfilterRow(filtered[0], filtered + 1, above, to, rowBytes, channels))
-            throw TPngDamaged{"a row names a filter PNG does not have"};
+            throw TDamaged{"a row names a filter PNG does not have"};
         inflater.Done(y);
         if (channels == 3)
             RgbToPixels(row, reinterpret_cast<std::uint32_t*>(out), width);
@@ -192,13 +197,13 @@ void DecodeRows(TChunkReader& chunks, QImage& image, int channels, TProgress* pr
 // The chunks after the image data, where text may stand, up to the end. The
 // picture is complete by then: a file damaged or cut short here still opens
 // with what was read.
-void ReadTrailingChunks(TChunkReader& chunks, TPngCarried& carried)
+void ReadTrailingChunks(TChunks& chunks, TPngCarried& carried)
 {
     try {
-        for (chunks.Next(); chunks.Type() != ChunkType("IEND"); chunks.Next())
+        for (chunks.Next(); chunks.Type() != Type("IEND"); chunks.Next())
             if (!ReadCarriedChunk(chunks, carried))
                 chunks.Skip();
-    } catch (const TPngDamaged&) {
+    } catch (const TDamaged&) {
     }
 }
 
@@ -213,19 +218,19 @@ TPngRead ReadPng(const QString& fileName, qint64 maxBytes, TProgress* progress)
         unsigned char signature[8];
         if (file.read(reinterpret_cast<char*>(signature), 8) != 8 || std::memcmp(signature, kPngSignature, 8) != 0)
             return {};
-        TChunkReader chunks(file);
+        TChunks chunks(file);
         chunks.Next();
         unsigned char ihdr[13];
-        if (chunks.Type() != ChunkType("IHDR") || chunks.Length() != 13)
-            throw TPngDamaged{"the file does not start with its header"};
+        if (chunks.Type() != Type("IHDR") || chunks.Length() != 13)
+            throw TDamaged{"the file does not start with its header"};
         chunks.Data(ihdr, 13);
         chunks.Check();
         const std::uint32_t width = Be32(ihdr), height = Be32(ihdr + 4);
         const int depth = ihdr[8], colourType = ihdr[9];
         if (width == 0 || height == 0 || width > 0x7FFFFFFFu || height > 0x7FFFFFFFu)
-            throw TPngDamaged{"the header gives an impossible size"};
+            throw TDamaged{"the header gives an impossible size"};
         if (ihdr[10] != 0 || ihdr[11] != 0 || ihdr[12] > 1)
-            throw TPngDamaged{"the header names an unknown method"};
+            throw TDamaged{"the header names an unknown method"};
         // The kinds left to Qt's reader.
         if (depth != 8 || ihdr[12] != 0 || (colourType != 0 && colourType != 2 && colourType != 3 && colourType != 6))
             return {};
@@ -240,20 +245,20 @@ TPngRead ReadPng(const QString& fileName, qint64 maxBytes, TProgress* progress)
         // transparency, what the picture carries; the others are skipped.
         QList<QRgb> table;
         TPngCarried carried;
-        for (chunks.Next(); chunks.Type() != ChunkType("IDAT"); chunks.Next()) {
+        for (chunks.Next(); chunks.Type() != Type("IDAT"); chunks.Next()) {
             const std::uint32_t type = chunks.Type();
-            if (type == ChunkType("PLTE") || type == ChunkType("tRNS")) {
+            if (type == Type("PLTE") || type == Type("tRNS")) {
                 unsigned char data[768];
-                const bool malformed = type == ChunkType("PLTE") && (chunks.Length() % 3 != 0 || chunks.Length() == 0);
+                const bool malformed = type == Type("PLTE") && (chunks.Length() % 3 != 0 || chunks.Length() == 0);
                 if (chunks.Length() > sizeof data || malformed)
-                    throw TPngDamaged{"the palette is malformed"};
+                    throw TDamaged{"the palette is malformed"};
                 chunks.Data(data, chunks.Length());
                 chunks.Check();
-                if (type == ChunkType("tRNS")) {
+                if (type == Type("tRNS")) {
                     if (colourType != 3)
                         return {}; // a transparent colour key: Qt's reader turns it into alpha
                     if (chunks.Length() > std::uint32_t(table.size()))
-                        throw TPngDamaged{"the transparency names more colours than the palette has"};
+                        throw TDamaged{"the transparency names more colours than the palette has"};
                     for (std::uint32_t i = 0; i < chunks.Length(); ++i)
                         table[qsizetype(i)] = qRgba(qRed(table[qsizetype(i)]), qGreen(table[qsizetype(i)]),
                                                     qBlue(table[qsizetype(i)]), data[i]);
@@ -262,16 +267,16 @@ TPngRead ReadPng(const QString& fileName, qint64 maxBytes, TProgress* progress)
                     for (std::uint32_t i = 0; i < chunks.Length(); i += 3)
                         table.append(qRgb(data[i], data[i + 1], data[i + 2]));
                 }
-            } else if (type == ChunkType("IEND")) {
-                throw TPngDamaged{"the file has no image data"};
+            } else if (type == Type("IEND")) {
+                throw TDamaged{"the file has no image data"};
             } else if (!IsAncillary(type)) {
-                throw TPngDamaged{"the file has a critical chunk this reader does not know"};
+                throw TDamaged{"the file has a critical chunk this reader does not know"};
             } else if (!ReadCarriedChunk(chunks, carried)) {
                 chunks.Skip();
             }
         }
         if (colourType == 3 && table.isEmpty())
-            throw TPngDamaged{"a palette picture without its palette"};
+            throw TDamaged{"a palette picture without its palette"};
 
         const int channels = colourType == 2 ? 3 : colourType == 6 ? 4 : 1;
         const QImage::Format format = colourType == 0   ? QImage::Format_Grayscale8
@@ -290,7 +295,7 @@ TPngRead ReadPng(const QString& fileName, qint64 maxBytes, TProgress* progress)
         result.outcome = TPngRead::Read;
         result.image = std::move(image);
         return result;
-    } catch (const TPngDamaged& damaged) {
+    } catch (const TDamaged& damaged) {
         return Failed(QString::fromLatin1(damaged.reason));
     }
 }
