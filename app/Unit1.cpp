@@ -5,6 +5,7 @@
 #include "Controls.h"
 #include "ImageControl.h"
 #include "MenuKeys.h"
+#include "Notices.h"
 #include "PictureDialogs.h"
 #include "ScreenPlacement.h"
 #include "Unit2.h"
@@ -87,6 +88,7 @@ void TForm1::Open1Click()
             [&] {
                 ui->Image1->Picture()->Bitmap()->Assign(*loaded.Bitmap());
                 PictureFiled(fileName);
+                ShowNotices(ui->StatusBar1, loaded.Notices());
             });
     });
 }
@@ -104,7 +106,10 @@ void TForm1::Save1Click()
         saved.Bitmap()->Assign(*bitmap);
         RunInBackground(this, OnFile("Saving", fileName),
                         [&](TProgress& progress) { saved.SaveToFile(fileName, &progress); },
-                        [&] { PictureFiled(fileName); });
+                        [&] {
+                            PictureFiled(fileName);
+                            ShowNotices(ui->StatusBar1, saved.Notices());
+                        });
     });
 }
 

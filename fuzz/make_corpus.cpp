@@ -1,13 +1,16 @@
 // Writes the picture fuzzer's seed corpus into the folder named on the command
 // line: small valid pictures of every layout in every kind Qt writes, plus
-// PNG files of our own writer, hand-made GIF and TGA files (kinds Qt reads
+// PNG files of our own writer (one with a profile, a resolution and text,
+// one with a damaged text chunk besides), hand-made GIF and TGA files (kinds Qt reads
 // but does not write), each
 // prefixed by the byte that picks its extension.
 #include "FuzzKinds.h"
 #include "image/bitmap/Bitmap.h"
+#include "image/files/png/PngChunks.h"
 #include "image/files/png/PngWriter.h"
 
 #include <QBuffer>
+#include <QColorSpace>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -79,6 +82,27 @@ int main(int argc, char** argv)
         if (WritePng(buffer, TBitmap::Normalized(picture)))
             Put(folder, 0, QStringLiteral("ours%1").arg(n), buffer.data());
         ++n;
+    }
+    // A picture carrying a profile, a resolution and text of every chunk
+    // kind, and the same with a damaged compressed text before its end.
+    QImage carrying = TBitmap::Normalized(pictures[2]);
+    carrying.setColorSpace(QColorSpace(QColorSpace::AdobeRgb));
+    carrying.setDotsPerMeterX(11811);
+    carrying.setDotsPerMeterY(5906);
+    carrying.setText(QStringLiteral("Title"), QStringLiteral("seed"));
+    carrying.setText(QStringLiteral("Comment"), QString(2000, QLatin1Char('c')));
+    carrying.setText(QStringLiteral("Author"), QStringLiteral("\u00FCber \u2713"));
+    QBuffer carried;
+    carried.open(QIODevice::WriteOnly);
+    if (WritePng(carried, carrying)) {
+        Put(folder, 0, QStringLiteral("carried0"), carried.data());
+        QBuffer chunk;
+        chunk.open(QIODevice::WriteOnly);
+        TChunkWriter chunks(chunk);
+        const std::uint8_t damaged[] = {'K', 'e', 'y', 0, 0, 0x78, 0x9C, 0xFF, 0x00, 0x13};
+        chunks.Chunk("zTXt", damaged, sizeof damaged);
+        const QByteArray bytes = carried.data();
+        Put(folder, 0, QStringLiteral("carried1"), bytes.chopped(12) + chunk.data() + bytes.right(12));
     }
     for (std::size_t kind = 0; kind < fuzzkinds::kCount; ++kind) {
         const QByteArray format = fuzzkinds::kExtensions[kind];

@@ -68,6 +68,7 @@ TEST_F(WindowTest, HostileFilesAreRefusedAndThePictureStaysByteForByte)
         ++t.tried;
 
         if (!messages.isEmpty()) {
+            EXPECT_NE(input.expect, hostile::Expect::Opens) << messages.front().toStdString();
             ++t.refused;
             ASSERT_EQ(messages.size(), 1) << messages.join(QLatin1Char('\n')).toStdString();
             const QString& message = messages.front();
@@ -84,7 +85,7 @@ TEST_F(WindowTest, HostileFilesAreRefusedAndThePictureStaysByteForByte)
             continue;
         }
         // Qt's reader decoded the file (or part of it) and said so.
-        EXPECT_EQ(input.expect, hostile::Expect::RefusedOrRecovered) << "loaded without a message";
+        EXPECT_NE(input.expect, hostile::Expect::Refused) << "loaded without a message";
         ++t.recovered;
         if (input.truncated)
             ++t.truncatedRecovered;

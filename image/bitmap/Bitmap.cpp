@@ -1,4 +1,5 @@
 #include "image/bitmap/Bitmap.h"
+#include "image/bitmap/Carried.h"
 #include "image/kernels/Kernels.h"
 #include "image/work/Reuse.h"
 #include "image/work/RowBands.h"
@@ -118,6 +119,7 @@ void TBitmap::SetPixelFormat(TPixelFormat format)
         throw Exception(QStringLiteral("There is not enough memory to convert a picture of %1 × %2 pixels.")
                             .arg(Width())
                             .arg(Height()));
+    KeepCarried(image_, converted);
     SetImage(converted);
 }
 
@@ -164,6 +166,7 @@ void TBitmap::Assign(const TBitmap& source)
     if (&source == this)
         return;
     image_ = source.image_;
+    textOrder_ = source.textOrder_;
     std::memcpy(palette_, source.palette_, sizeof palette_);
     greyRamp_ = source.greyRamp_;
     index_ = source.index_;
@@ -214,6 +217,7 @@ QImage TBitmap::Normalized(QImage image)
             return {};
         for (int y = 0; y < image.height(); ++y)
             std::memcpy(out.scanLine(y), grey.constScanLine(y), size_t(image.width()));
+        KeepCarried(image, out);
         break;
     }
     default:

@@ -12,6 +12,7 @@
 
 #include <QImage>
 #include <QString>
+#include <QStringList>
 
 class TProgress;
 
@@ -149,6 +150,11 @@ public:
     // Throws Exception when there is not enough memory for the conversion.
     void SetImage(const QImage& image);
     const QImage& Image() const { return image_; }
+    // The image's text keys in the order of the file they were read from
+    // (QImage keeps them sorted), for writing them back in that order. Kept
+    // by Assign; any key not in it comes after those that are.
+    const QStringList& TextOrder() const { return textOrder_; }
+    void SetTextOrder(const QStringList& order) { textOrder_ = order; }
     // Changes whenever the pixels may have changed.
     qint64 ChangeKey() const { return image_.cacheKey(); }
 
@@ -178,6 +184,7 @@ private:
     int PaletteIndex(QRgb rgb) const;
 
     QImage image_;
+    QStringList textOrder_;
     // Copy of the 8-bit palette, and the table from colour to its first
     // palette index, so that writing a colour the palette holds never
     // searches it.

@@ -109,7 +109,7 @@ TPicture::TPicture()
 
 QString NoPictureToSave() { return QStringLiteral("There is no picture to save."); }
 
-QImage ReadPictureFile(const QString& fileName, TProgress* progress)
+QImage ReadPictureFile(const QString& fileName, TProgress* progress, TOpened* opened)
 {
     const auto fail = [&](const QString& reason) {
         return Exception(QStringLiteral("Cannot open \"%1\": %2").arg(Shown(fileName), reason));
@@ -146,8 +146,11 @@ QImage ReadPictureFile(const QString& fileName, TProgress* progress)
         } catch (const std::exception& error) { // no thread to decode on, say
             throw fail(Because(QStringLiteral("the PNG reader failed"), QString::fromLocal8Bit(error.what())));
         }
-        if (png.outcome == TPngRead::Read)
+        if (png.outcome == TPngRead::Read) {
+            if (opened)
+                opened->textOrder = png.textOrder;
             return png.image;
+        }
         if (png.outcome == TPngRead::Failed && png.tooLarge.isValid())
             throw fail(QStringLiteral("the picture is too large (%1 × %2 pixels; at most 1 GiB decoded).")
                            .arg(png.tooLarge.width())
@@ -158,17 +161,26 @@ QImage ReadPictureFile(const QString& fileName, TProgress* progress)
         // Kinds of PNG our reader leaves alone: Qt's reader below.
     }
     QImage image;
+    reader.setAutoTransform(false); // turned below, keeping the colour space
     const bool read = reader.read(&image) && !image.isNull();
     CheckCancel(progress); // a cancelled read fails; that is no damage
     if (!read)
         throw fail(Because(QStringLiteral("the file is damaged or is not a picture this program can read"),
                            Native(reader.errorString(), fileName)));
-    return image;
+    if (opened)
+        opened->notices = OpenNotices(fileName, image, reader.imageCount());
+    QImage upright = Upright(image, reader.transformation());
+    if (upright.isNull())
+        throw fail(QStringLiteral("there is not enough memory for a picture of %1 × %2 pixels.")
+                       .arg(image.width())
+                       .arg(image.height()));
+    return upright;
 }
 
 void TPicture::LoadFromFile(const QString& fileName, TProgress* progress)
 {
-    QImage image = ReadPictureFile(fileName, progress);
+    TOpened opened;
+    QImage image = ReadPictureFile(fileName, progress, &opened);
     const int width = image.width();
     const int height = image.height();
     const QImage normalized = TBitmap::Normalized(std::move(image));
@@ -180,16 +192,19 @@ void TPicture::LoadFromFile(const QString& fileName, TProgress* progress)
                 .arg(height));
     CheckCancel(progress);
     bitmap_.SetImage(normalized);
+    bitmap_.SetTextOrder(opened.textOrder);
+    notices_ = opened.notices;
 }
 
-void TPicture::SaveToFile(const QString& fileName, TProgress* progress) const
+void TPicture::SaveToFile(const QString& fileName, TProgress* progress)
 {
     if (bitmap_.Empty())
         throw Exception(NoPictureToSave());
-    WritePictureFile(bitmap_.Image(), fileName, progress);
+    WritePictureFile(bitmap_.Image(), fileName, progress, bitmap_.TextOrder());
+    notices_ = SaveNotices(fileName, bitmap_.Image(), QFileInfo(fileName).suffix().toLower().toLatin1());
 }
 
-void WritePictureFile(const QImage& image, const QString& fileName, TProgress* progress)
+void WritePictureFile(const QImage& image, const QString& fileName, TProgress* progress, const QStringList& textOrder)
 {
     const auto fail = [&](const QString& reason) {
         return Exception(QStringLiteral("Cannot save \"%1\": %2").arg(Shown(fileName), reason));
@@ -212,7 +227,7 @@ void WritePictureFile(const QImage& image, const QString& fileName, TProgress* p
     if (kind == "png") {
         bool written = false;
         try {
-            written = WritePng(file, image, progress);
+            written = WritePng(file, image, progress, nullptr, textOrder);
         } catch (const std::bad_alloc&) {
             file.cancelWriting();
             throw fail(QStringLiteral("there is not enough memory to write the picture."));
@@ -233,6 +248,7 @@ void WritePictureFile(const QImage& image, const QString& fileName, TProgress* p
         return;
     }
     QImageWriter writer(&file, kind);
+    SetWriterOptions(writer, kind);
     const bool written = writer.write(image) && file.flush() && !file.Refused();
     if (progress && progress->Cancelled()) {
         // Cancelled while writing or just after: the temporary file goes and

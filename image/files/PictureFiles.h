@@ -2,6 +2,7 @@
 #pragma once
 
 #include "image/bitmap/Bitmap.h"
+#include "image/files/Metadata.h"
 #include "image/work/Progress.h"
 
 #include <QImage>
@@ -20,8 +21,10 @@ QString NoPictureToSave();
 // a picture declared larger than TPicture::kMaxDecodedBytes, a damaged file.
 // With a progress, counts the bytes read against the file's size (PNG files
 // of the common kinds, which our own reader reads, count rows instead) and
-// throws TCancelled once it is cancelled.
-QImage ReadPictureFile(const QString& fileName, TProgress* progress = nullptr);
+// throws TCancelled once it is cancelled. The picture comes upright (a
+// camera's orientation tag applied) with its colour space, resolution and
+// text; opened, when given, gets the text's order and what is not kept.
+QImage ReadPictureFile(const QString& fileName, TProgress* progress = nullptr, TOpened* opened = nullptr);
 
 // The one place an image is written to a file: in the kind the extension
 // names, through a temporary file that replaces the target only once it is
@@ -29,8 +32,11 @@ QImage ReadPictureFile(const QString& fileName, TProgress* progress = nullptr);
 // is then left untouched. With a progress, counts the rows our own PNG
 // writer has compressed, or for other kinds the bytes written (the total is
 // not known in advance), and throws TCancelled once it is cancelled, also then
-// with the target untouched and no temporary file left.
-void WritePictureFile(const QImage& image, const QString& fileName, TProgress* progress = nullptr);
+// with the target untouched and no temporary file left. The kind's writer
+// keeps what it can of the image's colour space, resolution and text (PNG
+// all, the text keys of textOrder first); JPEG is written at quality 90.
+void WritePictureFile(const QImage& image, const QString& fileName, TProgress* progress = nullptr,
+                      const QStringList& textOrder = {});
 
 // Holds the one bitmap a picture shows, loads it from and saves it to files.
 class TPicture {
@@ -48,7 +54,11 @@ public:
     void LoadFromFile(const QString& fileName, TProgress* progress = nullptr);
     // Writes the picture (WritePictureFile); throws Exception with
     // NoPictureToSave() when the bitmap is empty.
-    void SaveToFile(const QString& fileName, TProgress* progress = nullptr) const;
+    void SaveToFile(const QString& fileName, TProgress* progress = nullptr);
+
+    // What the last LoadFromFile or SaveToFile could not keep, in plain
+    // words (OpenNotices, SaveNotices); empty when it kept everything.
+    const QStringList& Notices() const { return notices_; }
 
     // Called whenever the picture's image was replaced or converted.
     std::function<void()> OnChange;
@@ -58,4 +68,5 @@ public:
 
 private:
     TBitmap bitmap_;
+    QStringList notices_;
 };

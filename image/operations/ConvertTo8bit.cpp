@@ -1,4 +1,5 @@
 #include "image/bitmap/Bitmap.h"
+#include "image/bitmap/Carried.h"
 #include "image/operations/Operations.h"
 #include "image/work/Progress.h"
 #include "image/quantizer/Quantizer.h"
@@ -25,5 +26,6 @@ void ConvertTo8bit(TBitmap& bitmap, TProgress* progress)
         throw Exception(QStringLiteral("There is not enough memory to convert a picture of %1 × %2 pixels.")
                             .arg(bitmap.Width())
                             .arg(bitmap.Height()));
+    KeepCarried(bitmap.Image(), converted);
     bitmap.SetImage(converted);
 }

@@ -86,24 +86,13 @@ QByteArray HandMadeTga()
     return tga;
 }
 
-quint32 Crc32(const QByteArray& bytes, int from, int to)
-{
-    quint32 crc = 0xFFFFFFFFu;
-    for (int i = from; i < to; ++i) {
-        crc ^= quint8(bytes[i]);
-        for (int k = 0; k < 8; ++k)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
-
 // A valid PNG whose IHDR declares width x height, with its CRC put right, so
 // that only the size is wrong.
 QByteArray PngDeclaring(QByteArray png, quint32 width, quint32 height)
 {
     qToBigEndian<quint32>(width, png.data() + 16);
     qToBigEndian<quint32>(height, png.data() + 20);
-    qToBigEndian<quint32>(Crc32(png, 12, 29), png.data() + 29);
+    qToBigEndian<quint32>(testpictures::PngCrc(png, 12, 29), png.data() + 29);
     return png;
 }
 
@@ -214,6 +203,10 @@ QList<Input> Build(const QString& folder)
     m.Add("ppm", "negative width", "ppm", "P6\n-40 30\n255\n" + ppm.right(kWidth * kHeight * 3));
     m.Add("ppm", "maximum value 0", "ppm", "P6\n40 30\n0\n" + ppm.right(kWidth * kHeight * 3));
     m.Add("tga", "declares 65535 x 65535", "tga", with(tga, {{12, 0xFFFF, 2}, {14, 0xFFFF, 2}}));
+
+    // Damaged chunks beside the pixels: passed over, the picture opens.
+    for (const testpictures::DamagedChunk& damaged : testpictures::DamagedAncillaryChunks())
+        m.Add("png", damaged.what, "png", testpictures::PngWith(png, damaged.chunk, damaged.afterImage), Expect::Opens);
 
     // The file system and mislabelled files.
     const QString fs = QStringLiteral("file system");

@@ -1,7 +1,8 @@
 // Hostile picture files, built at test time from valid pictures Qt writes (and
 // a few written by hand for kinds Qt only reads): truncations, flipped bits,
-// empty and mislabelled files, folders, unreadable and missing paths, and
-// headers that declare absurd sizes.
+// empty and mislabelled files, folders, unreadable and missing paths,
+// headers that declare absurd sizes, and damaged profile, resolution and text
+// chunks.
 #pragma once
 
 #include <QList>
@@ -13,6 +14,7 @@ namespace hostile {
 enum class Expect {
     Refused,            // must fail with a message
     RefusedOrRecovered, // a damaged body Qt's reader may decode in part
+    Opens,              // damage in what the picture carries: opens, no message
 };
 
 struct Input {

@@ -1,6 +1,8 @@
 #include "TestPictures.h"
 
+#include <QColorSpace>
 #include <QFile>
+#include <QtEndian>
 
 namespace testpictures {
 
@@ -83,6 +85,94 @@ bool WriteFile(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+quint32 PngCrc(const QByteArray& bytes, qsizetype from, qsizetype to)
+{
+    quint32 crc = 0xFFFFFFFFu;
+    for (qsizetype i = from; i < to; ++i) {
+        crc ^= quint8(bytes[i]);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+QByteArray PngChunk(const char* type, const QByteArray& data, bool goodCrc)
+{
+    QByteArray chunk(4, '\0');
+    qToBigEndian<quint32>(quint32(data.size()), chunk.data());
+    chunk += QByteArray(type, 4) + data;
+    chunk += QByteArray(4, '\0');
+    qToBigEndian<quint32>(PngCrc(chunk, 4, chunk.size() - 4) + (goodCrc ? 0 : 1), chunk.data() + chunk.size() - 4);
+    return chunk;
+}
+
+namespace {
+
+// The offset of the first chunk of the type, or -1.
+qsizetype FindChunk(const QByteArray& png, const char* type)
+{
+    for (qsizetype at = 8; at + 8 <= png.size();) {
+        if (png.mid(at + 4, 4) == type)
+            return at;
+        at += 12 + qFromBigEndian<quint32>(png.constData() + at);
+    }
+    return -1;
+}
+
+} // namespace
+
+QByteArray PngWith(const QByteArray& png, const QByteArray& chunk, bool afterImage)
+{
+    const qsizetype at = FindChunk(png, afterImage ? "IEND" : "IDAT");
+    return at < 0 ? QByteArray() : png.left(at) + chunk + png.mid(at);
+}
+
+QByteArray Zlib(const QByteArray& data) { return qCompress(data).mid(4); } // without Qt's length in front
+
+QList<DamagedChunk> DamagedAncillaryChunks()
+{
+    const QByteArray profile = QColorSpace(QColorSpace::DisplayP3).iccProfile();
+    const QByteArray stream = Zlib(profile);
+    QByteArray endless(4, '\0'); // a length of almost 2 GiB, then the file ends
+    qToBigEndian<quint32>(0x7FFFFFF0u, endless.data());
+    endless += Raw("tEXtLate\0text");
+    return {
+        {"iCCP whose zlib stream is damaged", PngChunk("iCCP", Raw("P3\0\0\x78\x9C\xFF\xFF\xFF\xFF\x00\x13"))},
+        {"iCCP whose stream ends early", PngChunk("iCCP", Raw("P3\0\0") + stream.left(stream.size() / 2))},
+        {"iCCP whose profile Qt rejects", PngChunk("iCCP", Raw("P3\0\0") + Zlib(QByteArray(600, 'x')))},
+        {"iCCP with an empty name", PngChunk("iCCP", Raw("\0\0") + stream)},
+        {"iCCP with an unknown compression", PngChunk("iCCP", Raw("P3\0\x07") + stream)},
+        {"iCCP whose CRC is wrong", PngChunk("iCCP", Raw("P3\0\0") + stream, false)},
+        {"sRGB with rendering intent 9", PngChunk("sRGB", Raw("\x09"))},
+        {"gAMA of zero", PngChunk("gAMA", QByteArray(4, '\0'))},
+        {"pHYs of 8 bytes", PngChunk("pHYs", QByteArray(8, '\x01'))},
+        {"pHYs of zero dots per metre", PngChunk("pHYs", Raw("\0\0\0\0\0\0\0\0\x01"))},
+        {"tEXt with an empty key", PngChunk("tEXt", Raw("\0value"))},
+        {"tEXt with an 80-byte key", PngChunk("tEXt", QByteArray(80, 'k') + Raw("\0value"))},
+        {"tEXt without the NUL after its key", PngChunk("tEXt", Raw("Keyvalue"))},
+        {"zTXt whose stream is damaged", PngChunk("zTXt", Raw("Key\0\0\x78\x9C\x01\x02\x03"))},
+        {"zTXt promising 64 MiB", PngChunk("zTXt", Raw("Key\0\0") + Zlib(QByteArray(64 << 20, ' ')))},
+        {"iTXt with compression flag 2", PngChunk("iTXt", Raw("Key\0\x02\0\0\0text"))},
+        {"iTXt cut before its language tag", PngChunk("iTXt", Raw("Key\0\0\0"))},
+        {"tEXt after the image data whose CRC is wrong", PngChunk("tEXt", Raw("Key\0value"), false), true},
+        {"a chunk after the image data promising 2 GiB", endless, true},
+    };
+}
+
+QStringList PngChunkList(const QByteArray& png)
+{
+    QStringList list;
+    for (qsizetype at = 8; at + 8 <= png.size();) {
+        const quint32 length = qFromBigEndian<quint32>(png.constData() + at);
+        QString entry = QString::fromLatin1(png.mid(at + 4, 4));
+        if (entry == QLatin1String("tEXt") || entry == QLatin1String("zTXt") || entry == QLatin1String("iTXt"))
+            entry += QLatin1Char(' ') + QString::fromLatin1(png.mid(at + 8, qsizetype(length)).split('\0').front());
+        list << entry;
+        at += 12 + qsizetype(length);
+    }
+    return list;
 }
 
 } // namespace testpictures

@@ -50,4 +50,36 @@ QByteArray Bytes(const QImage& image);
 QByteArray FileBytes(const QString& path);
 bool WriteFile(const QString& path, const QByteArray& bytes);
 
+// PNG files taken apart and put together by hand, written here from the PNG
+// format's description so that they check the codec rather than repeat it.
+// The CRC-32 of bytes [from, to), as PNG chunks carry it.
+quint32 PngCrc(const QByteArray& bytes, qsizetype from, qsizetype to);
+// One chunk: length, type, data and CRC (off by one when goodCrc is false).
+QByteArray PngChunk(const char* type, const QByteArray& data, bool goodCrc = true);
+// png with chunk put in front of its first IDAT chunk, or in front of its
+// IEND chunk when afterImage.
+QByteArray PngWith(const QByteArray& png, const QByteArray& chunk, bool afterImage = false);
+// The bytes of a literal, NULs included.
+template <qsizetype N>
+QByteArray Raw(const char (&text)[N])
+{
+    return QByteArray(text, N - 1);
+}
+// A zlib stream of data, as PNG's compressed chunks hold it.
+QByteArray Zlib(const QByteArray& data);
+
+// An ancillary chunk damaged one way, to be put into a valid PNG file before
+// its image data or after it; a reader passes over it and the picture opens
+// as if it were not there.
+struct DamagedChunk {
+    const char* what;
+    QByteArray chunk;
+    bool afterImage = false;
+};
+QList<DamagedChunk> DamagedAncillaryChunks();
+
+// The types of png's chunks in file order, each followed by the keyword of
+// text chunks ("tEXt Title").
+QStringList PngChunkList(const QByteArray& png);
+
 } // namespace testpictures

@@ -1,4 +1,5 @@
 #include "image/files/png/PngBands.h"
+#include "image/files/png/PngChunks.h"
 #include "image/work/Progress.h"
 
 #include <zlib.h>
@@ -12,17 +13,6 @@ namespace pngbands {
 namespace {
 
 constexpr std::size_t kWindow = 32768; // deflate's window: what a band is primed with
-
-int PaethPredictor(int a, int b, int c)
-{
-    const int p = a + b - c;
-    const int pa = p > a ? p - a : a - p;
-    const int pb = p > b ? p - b : b - p;
-    const int pc = p > c ? p - c : c - p;
-    if (pa <= pb && pa <= pc)
-        return a;
-    return pb <= pc ? b : c;
-}
 
 // Filters n bytes of cur (previous row prev) into out; Bpp bytes per pixel.
 template <int Bpp>
@@ -52,7 +42,7 @@ void FilterRow(TFilter filter, const std::uint8_t* cur, const std::uint8_t* prev
         for (std::size_t i = 0; i < n && i < Bpp; ++i)
             out[i] = std::uint8_t(cur[i] - prev[i]);
         for (std::size_t i = Bpp; i < n; ++i)
-            out[i] = std::uint8_t(cur[i] - PaethPredictor(cur[i - Bpp], prev[i], prev[i - Bpp]));
+            out[i] = std::uint8_t(cur[i] - Paeth(cur[i - Bpp], prev[i], prev[i - Bpp]));
         break;
     }
 }

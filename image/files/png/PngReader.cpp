@@ -1,4 +1,6 @@
 #include "image/files/png/PngReader.h"
+#include "image/files/png/PngChunks.h"
+#include "image/files/png/PngMetadata.h"
 #include "image/work/Prefault.h"
 #include "image/files/png/PngUnfilter.h"
 #include "image/work/Progress.h"
@@ -21,81 +23,10 @@
 
 namespace {
 
-// A file that is not a well-formed PNG file: what is wrong with it.
-struct TDamaged {
-    const char* reason;
-};
-
-std::uint32_t Be32(const unsigned char* p)
-{
-    return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
-}
-
-constexpr std::uint32_t Type(const char (&name)[5])
-{
-    return std::uint32_t(std::uint8_t(name[0])) << 24 | std::uint32_t(std::uint8_t(name[1])) << 16 |
-           std::uint32_t(std::uint8_t(name[2])) << 8 | std::uint8_t(name[3]);
-}
-
-// The chunks of the file in order: each one's type and length, then its
-// data read whole or in pieces, its CRC checked at the end.
-class TChunks {
-public:
-    explicit TChunks(QFile& file) : file_(file) {}
-
-    // The next chunk's header; its data and CRC follow.
-    void Next()
-    {
-        unsigned char header[8];
-        Read(header, 8);
-        length_ = Be32(header);
-        type_ = Be32(header + 4);
-        if (length_ > 0x7FFFFFFFu)
-            throw TDamaged{"a chunk's length is out of range"};
-        left_ = length_;
-        crc_ = crc32(0, header + 4, 4);
-    }
-    std::uint32_t Type() const { return type_; }
-    std::uint32_t Length() const { return length_; }
-    std::uint32_t Left() const { return left_; }
-
-    // Up to n bytes of the chunk's data.
-    std::uint32_t Data(unsigned char* to, std::uint32_t n)
-    {
-        n = std::min(n, left_);
-        Read(to, n);
-        crc_ = crc32(crc_, to, n);
-        left_ -= n;
-        return n;
-    }
-    // The rest of the chunk's data, unread, then its CRC unchecked: for
-    // chunks the reader has no use for.
-    void Skip()
-    {
-        if (!file_.seek(file_.pos() + qint64(left_) + 4))
-            throw TDamaged{"the file ends too early"};
-        left_ = 0;
-    }
-    // The chunk's CRC, once its data is read.
-    void Check()
-    {
-        unsigned char crc[4];
-        Read(crc, 4);
-        if (Be32(crc) != std::uint32_t(crc_))
-            throw TDamaged{"a chunk's CRC does not match its contents"};
-    }
-
-private:
-    void Read(unsigned char* to, std::uint32_t n)
-    {
-        if (n > 0 && file_.read(reinterpret_cast<char*>(to), qint64(n)) != qint64(n))
-            throw TDamaged{"the file ends too early"};
-    }
-
-    QFile& file_;
-    std::uint32_t type_ = 0, length_ = 0, left_ = 0;
-    uLong crc_ = 0;
-};
+// The shared chunk helpers, by the short names this reader uses.
+using TChunks = TChunkReader;
+using TDamaged = TPngDamaged;
+constexpr std::uint32_t Type(const char (&name)[5]) { return ChunkType(name); }
 
 // Inflates the image data on a second thread into a ring of filtered rows,
 // while the calling thread unfilters and converts the rows already there.
@@ -263,9 +194,20 @@ void DecodeRows(TChunks& chunks, QImage& image, int channels, TProgress* progres
     }
 }
 
-} // namespace
+// The chunks after the image data, where text may stand, up to the end. The
+// picture is complete by then: a file damaged or cut short here still opens
+// with what was read.
+void ReadTrailingChunks(TChunks& chunks, TPngCarried& carried)
+{
+    try {
+        for (chunks.Next(); chunks.Type() != Type("IEND"); chunks.Next())
+            if (!ReadCarriedChunk(chunks, carried))
+                chunks.Skip();
+    } catch (const TDamaged&) {
+    }
+}
 
-bool OwnPngReader() { return true; }
+} // namespace
 
 TPngRead ReadPng(const QString& fileName, qint64 maxBytes, TProgress* progress)
 {
@@ -273,9 +215,8 @@ TPngRead ReadPng(const QString& fileName, qint64 maxBytes, TProgress* progress)
     if (!file.open(QIODevice::ReadOnly))
         return Failed(file.errorString());
     try {
-        static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
         unsigned char signature[8];
-        if (file.read(reinterpret_cast<char*>(signature), 8) != 8 || std::memcmp(signature, kSignature, 8) != 0)
+        if (file.read(reinterpret_cast<char*>(signature), 8) != 8 || std::memcmp(signature, kPngSignature, 8) != 0)
             return {};
         TChunks chunks(file);
         chunks.Next();
@@ -301,8 +242,9 @@ TPngRead ReadPng(const QString& fileName, qint64 maxBytes, TProgress* progress)
         }
 
         // The chunks before the image data: the palette and its
-        // transparency; the others are skipped.
+        // transparency, what the picture carries; the others are skipped.
         QList<QRgb> table;
+        TPngCarried carried;
         for (chunks.Next(); chunks.Type() != Type("IDAT"); chunks.Next()) {
             const std::uint32_t type = chunks.Type();
             if (type == Type("PLTE") || type == Type("tRNS")) {
@@ -327,9 +269,9 @@ TPngRead ReadPng(const QString& fileName, qint64 maxBytes, TProgress* progress)
                 }
             } else if (type == Type("IEND")) {
                 throw TDamaged{"the file has no image data"};
-            } else if (!(type & 0x20000000u)) {
+            } else if (!IsAncillary(type)) {
                 throw TDamaged{"the file has a critical chunk this reader does not know"};
-            } else {
+            } else if (!ReadCarriedChunk(chunks, carried)) {
                 chunks.Skip();
             }
         }
@@ -347,7 +289,9 @@ TPngRead ReadPng(const QString& fileName, qint64 maxBytes, TProgress* progress)
         if (format == QImage::Format_Indexed8)
             image.setColorTable(table);
         DecodeRows(chunks, image, channels, progress);
+        ReadTrailingChunks(chunks, carried);
         TPngRead result;
+        ApplyCarried(carried, image, &result.textOrder);
         result.outcome = TPngRead::Read;
         result.image = std::move(image);
         return result;

@@ -3,11 +3,13 @@
 // into the new image's memory, in the layout Qt's reader gives them, so the
 // picture layer treats both alike. Anything else (16 bits, fewer than 8,
 // grey with alpha, interlaced, a transparent colour key) is left to Qt's
-// reader.
+// reader. What the picture carries beside its pixels (colour space,
+// resolution, text) is read with it.
 #pragma once
 
 #include <QImage>
 #include <QString>
+#include <QStringList>
 
 class TProgress;
 
@@ -16,6 +18,7 @@ struct TPngRead {
     QImage image;   // when Read: Format_Grayscale8, Indexed8, RGB32 or ARGB32
     QString reason; // when Failed: the library's words for what is wrong
     QSize tooLarge; // when Failed because the picture is too large: its size
+    QStringList textOrder; // when Read: the image's text keys in file order
 };
 
 // Reads the PNG file. maxBytes bounds the decoded picture (4 bytes a pixel
@@ -23,6 +26,3 @@ struct TPngRead {
 // advances it by each; throws TCancelled once the progress was cancelled.
 // A picture too large is reported as Failed with its size in tooLarge.
 TPngRead ReadPng(const QString& fileName, qint64 maxBytes, TProgress* progress = nullptr);
-
-// Whether this build reads PNG files itself (false: always Qt's reader).
-bool OwnPngReader();

@@ -1,20 +1,9 @@
 #include "image/files/png/PngUnfilter.h"
+#include "image/files/png/PngChunks.h"
 
-#include <algorithm>
-#include <cstdlib>
 #include <cstring>
 
 namespace {
-
-// The neighbour (left a, above b, upper left c) nearest a + b - c, ties in
-// that order. Written as two selections, without branches: on a photograph
-// the choice is close to random.
-inline int Paeth(int a, int b, int c)
-{
-    const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
-    const int bc = pb <= pc ? b : c;
-    return pa <= std::min(pb, pc) ? a : bc;
-}
 
 // The loops with the pixel size a constant, so that the compiler unrolls
 // the bytes of a pixel.

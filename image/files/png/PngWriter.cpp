@@ -1,5 +1,7 @@
 #include "image/files/png/PngWriter.h"
 #include "image/files/png/PngBands.h"
+#include "image/files/png/PngChunks.h"
+#include "image/files/png/PngMetadata.h"
 #include "image/work/Progress.h"
 
 #include <QIODevice>
@@ -8,7 +10,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstring>
 #include <condition_variable>
 #include <exception>
 #include <mutex>
@@ -26,75 +27,6 @@ namespace {
 constexpr std::size_t kBandBytes = std::size_t(2) << 20;
 // At most this much compressed data waits for its turn to be written.
 constexpr std::size_t kInFlightBytes = std::size_t(32) << 20;
-// The largest IDAT chunk written.
-constexpr std::size_t kChunkBytes = std::size_t(1) << 20;
-
-void PutU32(std::uint8_t* p, std::uint32_t v)
-{
-    p[0] = std::uint8_t(v >> 24);
-    p[1] = std::uint8_t(v >> 16);
-    p[2] = std::uint8_t(v >> 8);
-    p[3] = std::uint8_t(v);
-}
-
-// Writes chunks to the device; remembers the first refused write.
-class TChunks {
-public:
-    explicit TChunks(QIODevice& out) : out_(out) {}
-    bool Ok() const { return ok_; }
-
-    void Raw(const void* data, std::size_t n)
-    {
-        if (ok_ && n > 0)
-            ok_ = out_.write(static_cast<const char*>(data), qint64(n)) == qint64(n);
-    }
-
-    void Chunk(const char* type, const std::uint8_t* data, std::size_t n)
-    {
-        std::uint8_t head[8];
-        PutU32(head, std::uint32_t(n));
-        std::memcpy(head + 4, type, 4);
-        uLong crc = crc32(0, head + 4, 4);
-        if (n > 0)
-            crc = crc32(crc, data, uInt(n));
-        std::uint8_t tail[4];
-        PutU32(tail, std::uint32_t(crc));
-        Raw(head, 8);
-        Raw(data, n);
-        Raw(tail, 4);
-    }
-
-    // The zlib stream, cut into IDAT chunks of at most kChunkBytes.
-    void Idat(const std::uint8_t* data, std::size_t n)
-    {
-        while (n > 0 && ok_) {
-            if (pending_.empty() && n >= kChunkBytes) {
-                Chunk("IDAT", data, kChunkBytes);
-                data += kChunkBytes;
-                n -= kChunkBytes;
-                continue;
-            }
-            const std::size_t take = std::min(n, kChunkBytes - pending_.size());
-            pending_.insert(pending_.end(), data, data + take);
-            data += take;
-            n -= take;
-            if (pending_.size() == kChunkBytes)
-                EndIdat();
-        }
-    }
-    void EndIdat()
-    {
-        if (!pending_.empty())
-            Chunk("IDAT", pending_.data(), pending_.size());
-        pending_.clear();
-    }
-
-private:
-    QIODevice& out_;
-    bool ok_ = true;
-    std::vector<std::uint8_t> pending_;
-};
-
 bool IsGreyRamp(const QList<QRgb>& table)
 {
     if (table.size() != 256)
@@ -105,10 +37,9 @@ bool IsGreyRamp(const QList<QRgb>& table)
     return true;
 }
 
-void WriteHeader(TChunks& chunks, const QImage& image)
+void WriteHeader(TChunkWriter& chunks, const QImage& image)
 {
-    static const std::uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    chunks.Raw(signature, 8);
+    chunks.Raw(kPngSignature, sizeof kPngSignature);
     const QList<QRgb> table = image.colorTable();
     const bool indexed = image.format() == QImage::Format_Indexed8;
     const bool grey = indexed && IsGreyRamp(table);
@@ -118,6 +49,7 @@ void WriteHeader(TChunks& chunks, const QImage& image)
     ihdr[8] = 8; // bits per sample
     ihdr[9] = grey ? 0 : indexed ? 3 : image.format() == QImage::Format_ARGB32 ? 6 : 2;
     chunks.Chunk("IHDR", ihdr, sizeof ihdr);
+    WriteLeadingChunks(chunks, image);
     if (!indexed || grey)
         return;
     // The palette as it is, padded to 256 entries so that every byte is a
@@ -271,7 +203,8 @@ int PngRowsPerBand(const QImage& image)
     return int(std::clamp<std::size_t>(kBandBytes / rowBytes, 1, std::size_t(1) << 30));
 }
 
-bool WritePng(QIODevice& out, const QImage& source, TProgress* progress, const TSettings* forced)
+bool WritePng(QIODevice& out, const QImage& source, TProgress* progress, const TSettings* forced,
+              const QStringList& textOrder)
 {
     const QImage::Format format = source.format();
     const QImage image = format == QImage::Format_Indexed8 || format == QImage::Format_RGB32 ||
@@ -286,7 +219,7 @@ bool WritePng(QIODevice& out, const QImage& source, TProgress* progress, const T
     CheckCancel(progress);
     const TSettings settings = forced ? *forced : PickSettings(image);
 
-    TChunks chunks(out);
+    TChunkWriter chunks(out);
     WriteHeader(chunks, image);
 
     const std::size_t rowBytes = 1 + std::size_t(image.width()) * std::size_t(FileBytesPerPixel(image));
@@ -319,6 +252,7 @@ bool WritePng(QIODevice& out, const QImage& source, TProgress* progress, const T
     PutU32(trailer, adler);
     chunks.Idat(trailer, 4);
     chunks.EndIdat();
+    WriteTextChunks(chunks, image, textOrder);
     chunks.Chunk("IEND", nullptr, 0);
     return chunks.Ok();
 }

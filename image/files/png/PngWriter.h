@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QImage>
+#include <QStringList>
 
 class QIODevice;
 class TProgress;
@@ -20,9 +21,11 @@ struct TSettings;
 // the rows and advances it by each row; throws TCancelled once the progress
 // was cancelled (the device then holds part of a file), std::bad_alloc when
 // memory runs out. settings, when given, replaces the per-picture choice of
-// filter, level and strategy.
+// filter, level and strategy. The image's colour space and resolution are
+// written before the image data, its text after it, the keys of textOrder
+// first and in that order.
 bool WritePng(QIODevice& out, const QImage& image, TProgress* progress = nullptr,
-              const pngbands::TSettings* settings = nullptr);
+              const pngbands::TSettings* settings = nullptr, const QStringList& textOrder = {});
 
 // The rows in one band of the image's file (every band but the last).
 int PngRowsPerBand(const QImage& image);
