@@ -156,9 +156,7 @@ QImage ReadPictureFile(const QString& fileName, TProgress* progress)
         try {
             png = ReadPng(fileName, TPicture::kMaxDecodedBytes, progress);
         } catch (const std::bad_alloc&) {
-            throw fail(QStringLiteral("there is not enough memory for a picture of %1 × %2 pixels.")
-                           .arg(declared.width())
-                           .arg(declared.height()));
+            throw fail(NotEnoughMemory(u"for", declared.width(), declared.height()) + u'.');
         } catch (const std::exception& error) { // no thread to decode on, say
             throw fail(Because(QStringLiteral("the PNG reader failed"), QString::fromLocal8Bit(error.what())));
         }
@@ -190,10 +188,7 @@ void TPicture::LoadFromFile(const QString& fileName, TProgress* progress)
     const QImage normalized = TBitmap::Normalized(std::move(image));
     if (normalized.isNull())
         throw Exception(
-            QStringLiteral("Cannot open \"%1\": there is not enough memory for a picture of %2 × %3 pixels.")
-                .arg(Shown(fileName))
-                .arg(width)
-                .arg(height));
+            QStringLiteral("Cannot open \"%1\": %2.").arg(Shown(fileName), NotEnoughMemory(u"for", width, height)));
     CheckCancel(progress);
     bitmap_.SetImage(normalized);
 }
@@ -232,7 +227,7 @@ void WritePictureFile(const QImage& image, const QString& fileName, TProgress* p
             written = WritePng(file, image, progress);
         } catch (const std::bad_alloc&) {
             file.cancelWriting();
-            throw fail(QStringLiteral("there is not enough memory to write the picture."));
+            throw fail(NotEnoughMemory(u"to write the picture") + u'.');
         } catch (const std::exception& error) {
             file.cancelWriting();
             throw fail(Because(QStringLiteral("the PNG writer failed"), QString::fromLocal8Bit(error.what())));

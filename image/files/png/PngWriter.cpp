@@ -1,4 +1,5 @@
 #include "image/files/png/PngWriter.h"
+#include "image/bitmap/Grey.h"
 #include "image/files/png/PngBands.h"
 #include "image/work/Progress.h"
 
@@ -94,16 +95,6 @@ private:
     bool ok_ = true;
     std::vector<std::uint8_t> pending_;
 };
-
-bool IsGreyRamp(const QList<QRgb>& table)
-{
-    if (table.size() != 256)
-        return false;
-    for (int i = 0; i < 256; ++i)
-        if (table[i] != qRgba(i, i, i, 255))
-            return false;
-    return true;
-}
 
 void WriteHeader(TChunks& chunks, const QImage& image)
 {
