@@ -1,8 +1,6 @@
 #include "image/bitmap/Bitmap.h"
 #include "image/bitmap/Grey.h"
 
-#include <cstring>
-
 namespace {
 
 // Pads an 8-bit image's palette to 256 opaque-black entries, so that every
@@ -17,6 +15,28 @@ void PadPalette(QImage& image)
 }
 
 } // namespace
+
+TColor TCanvas::Pixels(int x, int y) const
+{
+    const QImage& image = bitmap_.image_;
+    if (!image.valid(x, y))
+        return clNone;
+    const std::uint8_t* line = image.constScanLine(y);
+    return ColorFromRgb(image.depth() == 8 ? bitmap_.palette_[line[x]] : reinterpret_cast<const QRgb*>(line)[x]);
+}
+
+void TCanvas::SetPixels(int x, int y, TColor color)
+{
+    QImage& image = bitmap_.image_;
+    if (!image.valid(x, y))
+        return;
+    const QRgb rgb = RgbFromColor(color);
+    std::uint8_t* line = bitmap_.ScanLine(y);
+    if (image.format() == QImage::Format_Indexed8)
+        line[x] = std::uint8_t(bitmap_.PaletteIndex(rgb));
+    else
+        reinterpret_cast<QRgb*>(line)[x] = rgb;
+}
 
 TBitmap::TBitmap() : canvas_(*this) {}
 
@@ -88,10 +108,7 @@ void TBitmap::Assign(const TBitmap& source)
     if (&source == this)
         return;
     image_ = source.image_;
-    std::memcpy(palette_, source.palette_, sizeof palette_);
-    greyRamp_ = source.greyRamp_;
-    index_ = source.index_;
-    nearest_ = source.nearest_;
+    ReadPalette();
     Changed();
 }
 
@@ -121,25 +138,15 @@ QImage TBitmap::Normalized(QImage image)
         out = image.convertToFormat(QImage::Format_Indexed8);
         break;
     case QImage::Format_Grayscale8:
-        if (image.isDetached()) {
-            // The grey bytes are already what the grey ramp shows: take
-            // them over rather than copy them.
-            image.reinterpretAsFormat(QImage::Format_Indexed8);
-            image.setColorTable(GreyRamp());
-            out = std::move(image);
-            break;
-        }
-        [[fallthrough]];
-    case QImage::Format_Grayscale16: {
-        const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
-        out = QImage(image.width(), image.height(), QImage::Format_Indexed8);
-        if (grey.isNull() || out.isNull())
+    case QImage::Format_Grayscale16:
+        // The grey bytes are what the grey ramp shows: an 8-bit grey image
+        // held by nobody else is taken over as it is, any other copied.
+        out = image.format() == QImage::Format_Grayscale8 ? std::move(image)
+                                                          : image.convertToFormat(QImage::Format_Grayscale8);
+        if (!out.reinterpretAsFormat(QImage::Format_Indexed8))
             return {};
         out.setColorTable(GreyRamp());
-        for (int y = 0; y < image.height(); ++y)
-            std::memcpy(out.scanLine(y), grey.constScanLine(y), size_t(image.width()));
         break;
-    }
     default:
         out = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
         break;
@@ -157,17 +164,13 @@ void TBitmap::Changed()
 
 void TBitmap::ReadPalette()
 {
-    std::memset(palette_, 0, sizeof palette_);
+    palette_.clear();
     index_.Clear();
-    greyRamp_ = false;
-    if (image_.format() != QImage::Format_Indexed8)
-        return;
-    const QList<QRgb> table = image_.colorTable();
-    greyRamp_ = IsGreyRamp(table);
-    for (int i = 0; i < 256 && i < table.size(); ++i) {
-        palette_[i] = table[i];
-        index_.Insert(table[i] & 0xFFFFFFu, i); // colours only: pixels are written without alpha
-    }
+    if (image_.format() == QImage::Format_Indexed8)
+        palette_ = image_.colorTable();
+    greyRamp_ = palette_ == GreyRamp();
+    for (int i = 0; i < palette_.size(); ++i)
+        index_.Insert(palette_[i] & 0xFFFFFFu, i); // colours only: pixels are written without alpha
     nearest_ = TNearestColour(palette_);
 }
 

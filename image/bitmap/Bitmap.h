@@ -10,7 +10,6 @@
 // A null image is the empty bitmap (zero width and height).
 #pragma once
 
-#include "image/bitmap/Canvas.h"
 #include "image/bitmap/Color.h"
 #include "image/bitmap/ColourIndex.h"
 #include "image/bitmap/Exception.h"
@@ -23,6 +22,23 @@
 
 enum class TPixelFormat { pfDevice, pf8bit, pf32bit };
 using enum TPixelFormat;
+
+class TBitmap;
+
+// Single-pixel access to a bitmap by column and row.
+class TCanvas {
+public:
+    explicit TCanvas(TBitmap& bitmap) : bitmap_(bitmap) {}
+    // The pixel's colour (its palette entry's colour on 8-bit bitmaps);
+    // clNone outside the bitmap.
+    TColor Pixels(int x, int y) const;
+    // Sets the pixel to the nearest colour the bitmap can hold; does nothing
+    // outside the bitmap.
+    void SetPixels(int x, int y, TColor color);
+
+private:
+    TBitmap& bitmap_;
+};
 
 class TBitmap {
 public:
@@ -66,8 +82,8 @@ public:
     // Changes whenever the pixels may have changed.
     qint64 ChangeKey() const { return image_.cacheKey(); }
 
-    // Palette access for 8-bit bitmaps (256 entries).
-    QRgb PaletteEntry(int index) const { return palette_[index & 0xFF]; }
+    // Palette access for 8-bit bitmaps (256 entries); 0 on other bitmaps.
+    QRgb PaletteEntry(int index) const { return palette_.value(index & 0xFF); }
     // Replaces the 256 palette entries of an 8-bit bitmap (the pixel bytes
     // stay); does nothing on other bitmaps. Throws Exception when there is
     // not enough memory to stop sharing the pixels with a copy.
@@ -92,10 +108,10 @@ private:
     int PaletteIndex(QRgb rgb) const;
 
     QImage image_;
-    // Copy of the 8-bit palette, the table from colour to its first palette
-    // index, so that writing a colour the palette holds never searches it,
-    // and the search for the nearest entry to one it does not hold.
-    QRgb palette_[256] = {};
+    // The 8-bit palette (empty on other bitmaps), the table from colour to its
+    // first palette index, so that writing a colour the palette holds never
+    // searches it, and the search for the nearest entry to one it does not.
+    QList<QRgb> palette_;
     bool greyRamp_ = false;
     TColourIndex index_;
     TNearestColour nearest_;

@@ -1,10 +1,10 @@
-// The palette index of a colour, found without searching the palette.
+// The palette index of a colour, found without searching the palette: a
+// small table from a 32-bit key (a colour, with or without its alpha) to a
+// palette index, open addressed, for palettes of at most 256 colours.
 #pragma once
 
 #include <cstdint>
 
-// A small table from a 32-bit key (a colour, with or without its alpha) to a
-// palette index, open addressed, for palettes of at most 256 colours.
 class TColourIndex {
 public:
     TColourIndex() { Clear(); }

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <QString>
-#include <QStringView>
 
 #include <stdexcept>
 
@@ -14,14 +13,21 @@ public:
     QString Message() const { return QString::fromStdString(what()); }
 };
 
-// Work that did not fit in memory, told the same way wherever it happens:
-// "there is not enough memory " and what the memory was for ("to write the
-// picture"), in lower case and without a full stop, so that it can stand as
-// the reason in a longer message ("Cannot save ...: there is ...").
-QString NotEnoughMemory(QStringView purpose);
-// The same for a picture of width x height pixels: purpose "to convert"
-// gives "there is not enough memory to convert a picture of 640 × 480 pixels".
-QString NotEnoughMemory(QStringView purpose, int width, int height);
-// A clause as a message of its own: its first letter a capital, a full stop
-// at its end.
-QString Sentence(const QString& clause);
+// Work that did not fit in memory, told the same way everywhere: "there is
+// not enough memory " and what for ("to write the picture"), lower case and
+// without a full stop, to stand as the reason in a longer message.
+inline QString NotEnoughMemory(QStringView purpose)
+{
+    return QStringLiteral("there is not enough memory %1").arg(purpose);
+}
+// The same for a picture: "to convert", 640, 480 gives "there is not enough
+// memory to convert a picture of 640 × 480 pixels".
+inline QString NotEnoughMemory(QStringView purpose, int width, int height)
+{
+    return NotEnoughMemory(QStringLiteral("%1 a picture of %2 × %3 pixels").arg(purpose).arg(width).arg(height));
+}
+// A clause as a message of its own: a capital first and a full stop last.
+inline QString Sentence(const QString& clause)
+{
+    return clause.isEmpty() ? clause : clause.front().toUpper() + clause.sliced(1) + u'.';
+}

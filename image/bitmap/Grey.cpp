@@ -15,8 +15,6 @@ const QList<QRgb>& GreyRamp()
     return ramp;
 }
 
-bool IsGreyRamp(const QList<QRgb>& table) { return table == GreyRamp(); }
-
 // The grey check and the conversion go row by row in one pass, so that the
 // picture is read from memory once; see-through pixels are looked for in the
 // same row while it is in the cache.

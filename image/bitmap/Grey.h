@@ -3,15 +3,11 @@
 #pragma once
 
 #include <QImage>
-#include <QList>
-#include <QRgb>
 
 class TProgress;
 
-// The grey ramp, 256 entries.
+// The grey ramp, 256 entries; a palette is the ramp when it equals this.
 const QList<QRgb>& GreyRamp();
-// Whether table is the grey ramp, all 256 entries.
-bool IsGreyRamp(const QList<QRgb>& table);
 
 // The grey levels of an all-grey, opaque 32-bit image as bytes under the
 // grey ramp. A null image, and *grey false, as soon as one pixel is not grey

@@ -1,4 +1,6 @@
-// The palette entry nearest a colour.
+// The palette entry nearest a colour by squared distance (of equally near
+// entries the lower index), and the distance to the next nearest, every
+// entry compared at once by the vector kernel.
 #pragma once
 
 #include "image/kernels/Kernels.h"
@@ -8,9 +10,6 @@
 #include <cstdint>
 #include <span>
 
-// The palette entry nearest a colour by squared distance (of equally near
-// entries the lower index), and the distance to the next nearest, every
-// entry compared at once by the vector kernel.
 class TNearestColour {
 public:
     struct Found {
@@ -18,7 +17,7 @@ public:
         int best, second; // squared distances
     };
     TNearestColour() = default; // no palette yet: Of must not be called
-    // palette: 1 to 256 entries; their alpha is not looked at.
+    // palette: at most 256 entries, their alpha not looked at.
     explicit TNearestColour(std::span<const QRgb> palette)
         : kernel_(kernels::Nearest()),
           n_((int(palette.size()) + kernels::kNearestBlock - 1) / kernels::kNearestBlock * kernels::kNearestBlock)

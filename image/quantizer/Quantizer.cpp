@@ -72,9 +72,7 @@ constexpr std::uint64_t kSpillAt = 65535 - 7;
 // Whether some pixel of a 32-bit image is not opaque.
 bool SeeThrough(const QImage& image)
 {
-    if (image.format() != QImage::Format_ARGB32)
-        return false;
-    for (int y = 0; y < image.height(); ++y)
+    for (int y = 0; y < image.height() && image.format() == QImage::Format_ARGB32; ++y)
         if (!AllOpaque(reinterpret_cast<const std::uint32_t*>(image.constScanLine(y)), image.width()))
             return true;
     return false;

@@ -102,7 +102,7 @@ void WriteHeader(TChunks& chunks, const QImage& image)
     chunks.Raw(signature, 8);
     const QList<QRgb> table = image.colorTable();
     const bool indexed = image.format() == QImage::Format_Indexed8;
-    const bool grey = indexed && IsGreyRamp(table);
+    const bool grey = indexed && table == GreyRamp();
     std::uint8_t ihdr[13] = {};
     PutU32(ihdr, std::uint32_t(image.width()));
     PutU32(ihdr + 4, std::uint32_t(image.height()));
