@@ -77,7 +77,7 @@ QString ExceptionMessage()
     } catch (const Exception& error) {
         return error.Message();
     } catch (const std::bad_alloc&) {
-        return QStringLiteral("There is not enough memory to finish this operation.");
+        return Sentence(NotEnoughMemory(u"to finish this operation"));
     } catch (const std::exception& error) {
         const QString what = QString::fromUtf8(error.what()).trimmed();
         if (what.isEmpty())

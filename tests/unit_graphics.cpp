@@ -9,6 +9,10 @@
 #include <QImageWriter>
 #include <QTemporaryDir>
 
+#include <climits>
+#include <functional>
+#include <random>
+
 #include <gtest/gtest.h>
 
 using namespace testpictures;
@@ -185,6 +189,51 @@ TEST(Canvas, PixelsRoundTripAndStayInsideTheBitmap)
     }
     TBitmap empty;
     EXPECT_EQ(empty.Canvas()->Pixels(0, 0), clNone);
+}
+
+TEST(Canvas, AColourOffThePaletteTakesTheNearestEntryAfterEveryPaletteChange)
+{
+    // The reference: a search of all 256 entries, the lowest index of
+    // equally near ones (the padding's 252 blacks, the repeated red).
+    const auto nearest = [](const TBitmap& bitmap, QRgb c) {
+        int best = 0, bestDistance = INT_MAX;
+        for (int i = 0; i < 256; ++i) {
+            const QRgb p = bitmap.PaletteEntry(i);
+            const int dr = qRed(p) - qRed(c), dg = qGreen(p) - qGreen(c), db = qBlue(p) - qBlue(c);
+            if (dr * dr + dg * dg + db * db < bestDistance)
+                best = i, bestDistance = dr * dr + dg * dg + db * db;
+        }
+        return best;
+    };
+    QRgb shifted[256];
+    for (int i = 0; i < 256; ++i)
+        shifted[i] = qRgb(255 - i, i / 2, (i * 37) & 255);
+    TBitmap bitmap, copy;
+    copy.SetImage(Grey(16, 16, 7));
+    const struct {
+        const char* change;
+        TBitmap* written;
+        std::function<void()> make;
+    } table[] = {
+        {"SetImage", &bitmap,
+         [&] {
+             bitmap.SetImage(Palette(16, 16, {qRgb(250, 0, 0), qRgb(0, 0, 250), qRgb(250, 0, 0), qRgb(10, 10, 10)},
+                                     [](int, int) { return 0; }));
+         }},
+        {"SetPalette", &bitmap, [&] { bitmap.SetPalette(shifted); }},
+        {"Assign", &copy, [&] { copy.Assign(bitmap); }},
+    };
+    std::mt19937 random(3);
+    for (const auto& row : table) {
+        row.make();
+        for (int i = 0; i < 512; ++i) {
+            // Every palette colour itself, then colours anywhere.
+            const QRgb c = i < 256 ? row.written->PaletteEntry(i) : QRgb(random());
+            row.written->Canvas()->SetPixels(i % 16, i / 16 % 16, ColorFromRgb(c));
+            ASSERT_EQ(row.written->ScanLine(i / 16 % 16)[i % 16], nearest(*row.written, c))
+                << row.change << ", colour " << Qt::hex << c;
+        }
+    }
 }
 
 class PictureFiles : public ::testing::Test {

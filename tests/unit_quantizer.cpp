@@ -17,6 +17,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <set>
 #include <stdexcept>
 #include <vector>
@@ -156,6 +157,41 @@ TEST(Quantizer, EachColourIsTheMeanOfThePixelsItStandsFor)
                         ASSERT_EQ(indexed.pixel(k, y), mean) << k << "," << y;
         }
     }
+}
+
+TEST(Quantizer, MeansRoundHalvesUp)
+{
+    const struct {
+        std::int64_t sum, count;
+        int mean;
+    } cases[] = {{0, 1, 0},     {5, 1, 5},     {1, 2, 1},     {1, 3, 0},
+                 {2, 3, 1},     {147, 98, 2},  {146, 98, 1},  {255 * 9, 9, 255},
+                 {(std::int64_t(3) << 39), std::int64_t(1) << 40, 2}};
+    for (const auto& c : cases)
+        EXPECT_EQ(RoundedMean(c.sum, c.count), c.mean) << c.sum << " / " << c.count;
+}
+
+TEST(ConvertTo8bit, OneSeeThroughPixelAnywhereKeepsItsAlpha)
+{
+    // A grey picture keeps its alpha rather than take the grey ramp; one of
+    // many colours goes to a conversion that keeps alpha in the palette.
+    const auto grey = [](int x, int) { return qRgb(x * 9, x * 9, x * 9); };
+    const auto many = [](int x, int y) { return qRgb(x * 9, y * 9, (x * y) & 255); };
+    for (const QPoint p : {QPoint(0, 0), QPoint(13, 7), QPoint(27, 18)})
+        for (const bool colours : {false, true}) {
+            SCOPED_TRACE(testing::Message() << (colours ? "many colours" : "grey") << " at " << p.x() << "," << p.y());
+            QImage picture = Colour(28, 19, colours ? std::function<QRgb(int, int)>(many) : grey, true);
+            picture.setPixel(p, qRgba(40, 40, 40, 100));
+            TBitmap bitmap;
+            bitmap.SetImage(picture);
+            ConvertTo8bit(bitmap);
+            ASSERT_EQ(bitmap.PixelFormat(), pf8bit);
+            EXPECT_FALSE(bitmap.HasGreyRamp());
+            EXPECT_LT(qAlpha(bitmap.Image().pixel(p)), 255);
+            if (!colours) {
+                EXPECT_EQ(bitmap.Image().pixel(p), picture.pixel(p));
+            }
+        }
 }
 
 TEST(RowParts, EveryRowOnceProgressWholeAndAStopFromAnyPart)

@@ -1,29 +1,8 @@
 #include "image/bitmap/Bitmap.h"
 #include "image/bitmap/Carried.h"
-#include "image/kernels/Kernels.h"
-#include "image/work/Reuse.h"
-#include "image/work/RowBands.h"
-
-#include <cstring>
+#include "image/bitmap/Grey.h"
 
 namespace {
-
-QList<QRgb> GreyRamp()
-{
-    QList<QRgb> ramp(256);
-    for (int i = 0; i < 256; ++i)
-        ramp[i] = qRgb(i, i, i);
-    return ramp;
-}
-
-QImage Indexed8WithGreyRamp(int width, int height)
-{
-    QImage out(width, height, QImage::Format_Indexed8);
-    if (out.isNull())
-        return out;
-    out.setColorTable(GreyRamp());
-    return out;
-}
 
 // Pads an 8-bit image's palette to 256 opaque-black entries, so that every
 // byte value a byte operation can produce names a real colour.
@@ -38,47 +17,19 @@ void PadPalette(QImage& image)
 
 } // namespace
 
-// The grey check and the conversion go row by row in one pass, so that the
-// picture is read from memory once; see-through pixels are looked for in the
-// same row while it is in the cache.
-QImage GreyTo8bit(const QImage& image, bool* grey, TProgress* progress)
-{
-    *grey = true;
-    QImage out = NewIndexed8(image.width(), image.height());
-    if (out.isNull())
-        return out;
-    out.setColorTable(GreyRamp());
-    const int w = image.width();
-    const bool alpha = image.format() == QImage::Format_ARGB32;
-    const auto greyRow = kernels::GreyRow();
-    *grey = ForEachRowBand(image, progress, [&](int y, const std::uint32_t* row) {
-        std::uint32_t opaque = 0xFF000000u;
-        if (alpha)
-            for (int x = 0; x < w; ++x)
-                opaque &= row[x];
-        return greyRow(row, out.scanLine(y), w) && opaque == 0xFF000000u;
-    });
-    return *grey ? out : QImage();
-}
-
-// ---------------------------------------------------------------------------
-// TCanvas
-
 TColor TCanvas::Pixels(int x, int y) const
 {
     const QImage& image = bitmap_.image_;
-    if (unsigned(x) >= unsigned(image.width()) || unsigned(y) >= unsigned(image.height()))
+    if (!image.valid(x, y))
         return clNone;
     const std::uint8_t* line = image.constScanLine(y);
-    if (image.format() == QImage::Format_Indexed8)
-        return ColorFromRgb(bitmap_.palette_[line[x]]);
-    return ColorFromRgb(reinterpret_cast<const QRgb*>(line)[x]);
+    return ColorFromRgb(image.depth() == 8 ? bitmap_.palette_[line[x]] : reinterpret_cast<const QRgb*>(line)[x]);
 }
 
 void TCanvas::SetPixels(int x, int y, TColor color)
 {
     QImage& image = bitmap_.image_;
-    if (unsigned(x) >= unsigned(image.width()) || unsigned(y) >= unsigned(image.height()))
+    if (!image.valid(x, y))
         return;
     const QRgb rgb = RgbFromColor(color);
     std::uint8_t* line = bitmap_.ScanLine(y);
@@ -87,9 +38,6 @@ void TCanvas::SetPixels(int x, int y, TColor color)
     else
         reinterpret_cast<QRgb*>(line)[x] = rgb;
 }
-
-// ---------------------------------------------------------------------------
-// TBitmap
 
 TBitmap::TBitmap() : canvas_(*this) {}
 
@@ -116,9 +64,7 @@ void TBitmap::SetPixelFormat(TPixelFormat format)
     // Qt returns a null image when the new pixels do not fit in memory; the
     // picture must then stay as it was.
     if (converted.isNull())
-        throw Exception(QStringLiteral("There is not enough memory to convert a picture of %1 × %2 pixels.")
-                            .arg(Width())
-                            .arg(Height()));
+        throw Exception(Sentence(NotEnoughMemory(u"to convert", Width(), Height())));
     KeepCarried(image_, converted);
     SetImage(converted);
 }
@@ -138,9 +84,7 @@ void TBitmap::Detach()
         // failed; here the picture stays as it was and the command ends.
         QImage own = image_.copy();
         if (own.isNull())
-            throw Exception(QStringLiteral("There is not enough memory to change a picture of %1 × %2 pixels.")
-                                .arg(Width())
-                                .arg(Height()));
+            throw Exception(Sentence(NotEnoughMemory(u"to change", Width(), Height())));
         image_ = std::move(own);
     }
 }
@@ -167,9 +111,7 @@ void TBitmap::Assign(const TBitmap& source)
         return;
     image_ = source.image_;
     textOrder_ = source.textOrder_;
-    std::memcpy(palette_, source.palette_, sizeof palette_);
-    greyRamp_ = source.greyRamp_;
-    index_ = source.index_;
+    ReadPalette();
     Changed();
 }
 
@@ -177,9 +119,7 @@ void TBitmap::SetImage(const QImage& image)
 {
     QImage normalized = Normalized(image);
     if (normalized.isNull() && !image.isNull())
-        throw Exception(QStringLiteral("There is not enough memory for a picture of %1 × %2 pixels.")
-                            .arg(image.width())
-                            .arg(image.height()));
+        throw Exception(Sentence(NotEnoughMemory(u"for", image.width(), image.height())));
     image_ = std::move(normalized);
     ReadPalette();
     Changed();
@@ -201,25 +141,15 @@ QImage TBitmap::Normalized(QImage image)
         out = image.convertToFormat(QImage::Format_Indexed8);
         break;
     case QImage::Format_Grayscale8:
-        if (image.isDetached()) {
-            // The grey bytes are already what the grey ramp shows: take
-            // them over rather than copy them.
-            image.reinterpretAsFormat(QImage::Format_Indexed8);
-            image.setColorTable(GreyRamp());
-            out = std::move(image);
-            break;
-        }
-        [[fallthrough]];
-    case QImage::Format_Grayscale16: {
-        const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
-        out = Indexed8WithGreyRamp(image.width(), image.height());
-        if (grey.isNull() || out.isNull())
+    case QImage::Format_Grayscale16:
+        // The grey bytes are what the grey ramp shows: an 8-bit grey image
+        // held by nobody else is taken over as it is, any other copied.
+        out = image.format() == QImage::Format_Grayscale8 ? std::move(image)
+                                                          : image.convertToFormat(QImage::Format_Grayscale8);
+        if (!out.reinterpretAsFormat(QImage::Format_Indexed8))
             return {};
-        for (int y = 0; y < image.height(); ++y)
-            std::memcpy(out.scanLine(y), grey.constScanLine(y), size_t(image.width()));
-        KeepCarried(image, out);
+        out.setColorTable(GreyRamp());
         break;
-    }
     default:
         out = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
         break;
@@ -237,37 +167,19 @@ void TBitmap::Changed()
 
 void TBitmap::ReadPalette()
 {
-    std::memset(palette_, 0, sizeof palette_);
+    palette_.clear();
     index_.Clear();
-    greyRamp_ = false;
-    if (image_.format() != QImage::Format_Indexed8)
-        return;
-    const QList<QRgb> table = image_.colorTable();
-    greyRamp_ = table.size() == 256;
-    for (int i = 0; i < 256 && i < table.size(); ++i) {
-        palette_[i] = table[i];
-        greyRamp_ = greyRamp_ && table[i] == qRgb(i, i, i);
-        index_.Insert(table[i] & 0xFFFFFFu, i); // colours only: pixels are written without alpha
-    }
+    if (image_.format() == QImage::Format_Indexed8)
+        palette_ = image_.colorTable();
+    greyRamp_ = palette_ == GreyRamp();
+    for (int i = 0; i < palette_.size(); ++i)
+        index_.Insert(palette_[i] & 0xFFFFFFu, i); // colours only: pixels are written without alpha
+    nearest_ = TNearestColour(palette_);
 }
 
 int TBitmap::PaletteIndex(QRgb rgb) const
 {
     if (const int index = index_.Find(rgb & 0xFFFFFFu); index >= 0)
         return index;
-    // Not in the palette: the nearest entry by squared distance.
-    int best = 0;
-    int bestDistance = 1 << 30;
-    for (int i = 0; i < 256; ++i) {
-        const int dr = qRed(palette_[i]) - qRed(rgb);
-        const int dg = qGreen(palette_[i]) - qGreen(rgb);
-        const int db = qBlue(palette_[i]) - qBlue(rgb);
-        const int distance = dr * dr + dg * dg + db * db;
-        if (distance < bestDistance) {
-            bestDistance = distance;
-            best = i;
-        }
-    }
-    return best;
+    return nearest_.IndexOf(rgb); // not in the palette: the nearest entry
 }
-

@@ -10,89 +10,19 @@
 // A null image is the empty bitmap (zero width and height).
 #pragma once
 
-#include <QImage>
-#include <QString>
-#include <QStringList>
+#include "image/bitmap/Color.h"
+#include "image/bitmap/ColourIndex.h"
+#include "image/bitmap/Exception.h"
+#include "image/bitmap/NearestColour.h"
 
-class TProgress;
+#include <QImage>
+#include <QStringList>
 
 #include <cstdint>
 #include <functional>
-#include <stdexcept>
-#include <string>
-
-// The colour of one pixel: 0x00BBGGRR, red in the low byte.
-using TColor = std::int32_t;
-
-constexpr TColor clBlack = 0x000000;
-constexpr TColor clWhite = 0xFFFFFF;
-// What a pixel read outside the bitmap returns: not a real colour (bits 24-31
-// are not zero), so it can never be mistaken for a pixel of the picture.
-constexpr TColor clNone = 0x1FFFFFFF;
-
-// <windows.h> defines these four as macros (COLORREF has the same layout); a
-// translation unit that includes it before this header gets the functions.
-#undef GetRValue
-#undef GetGValue
-#undef GetBValue
-#undef RGB
-constexpr int GetRValue(TColor c) { return c & 0xFF; }
-constexpr int GetGValue(TColor c) { return (c >> 8) & 0xFF; }
-constexpr int GetBValue(TColor c) { return (c >> 16) & 0xFF; }
-constexpr TColor RGB(int r, int g, int b) { return TColor(r | (g << 8) | (b << 16)); }
-
-inline TColor ColorFromRgb(QRgb rgb) { return RGB(qRed(rgb), qGreen(rgb), qBlue(rgb)); }
-inline QRgb RgbFromColor(TColor c) { return qRgb(GetRValue(c), GetGValue(c), GetBValue(c)); }
-
-// Failures of the picture layer: a file that can't be read or written, a
-// picture too large for memory. The message is meant for the user.
-class Exception : public std::runtime_error {
-public:
-    explicit Exception(const QString& message) : std::runtime_error(message.toStdString()) {}
-    QString Message() const { return QString::fromStdString(what()); }
-};
 
 enum class TPixelFormat { pfDevice, pf8bit, pf32bit };
 using enum TPixelFormat;
-
-// A small table from a 32-bit key (a colour, with or without its alpha) to a
-// palette index, open addressed, for palettes of at most 256 colours: the one
-// place a colour finds its index without searching the palette.
-class TColourIndex {
-public:
-    TColourIndex() { Clear(); }
-    void Clear()
-    {
-        for (auto& index : index_)
-            index = -1;
-    }
-    // The index stored for key, or -1.
-    int Find(std::uint32_t key) const
-    {
-        for (std::uint32_t slot = Slot(key); index_[slot] >= 0; slot = (slot + 1) & (kSlots - 1))
-            if (key_[slot] == key)
-                return index_[slot];
-        return -1;
-    }
-    // Stores index for key unless the key has one already (so a repeated
-    // palette colour keeps its first index); the key's index.
-    int Insert(std::uint32_t key, int index)
-    {
-        std::uint32_t slot = Slot(key);
-        for (; index_[slot] >= 0; slot = (slot + 1) & (kSlots - 1))
-            if (key_[slot] == key)
-                return index_[slot];
-        key_[slot] = key;
-        index_[slot] = std::int16_t(index);
-        return index;
-    }
-
-private:
-    static constexpr std::uint32_t kSlots = 1024; // four times the largest palette
-    static std::uint32_t Slot(std::uint32_t key) { return (key * 2654435761u) >> 22; } // 10 bits
-    std::uint32_t key_[kSlots] = {};
-    std::int16_t index_[kSlots];
-};
 
 class TBitmap;
 
@@ -158,8 +88,8 @@ public:
     // Changes whenever the pixels may have changed.
     qint64 ChangeKey() const { return image_.cacheKey(); }
 
-    // Palette access for 8-bit bitmaps (256 entries).
-    QRgb PaletteEntry(int index) const { return palette_[index & 0xFF]; }
+    // Palette access for 8-bit bitmaps (256 entries); 0 on other bitmaps.
+    QRgb PaletteEntry(int index) const { return palette_.value(index & 0xFF); }
     // Replaces the 256 palette entries of an 8-bit bitmap (the pixel bytes
     // stay); does nothing on other bitmaps. Throws Exception when there is
     // not enough memory to stop sharing the pixels with a copy.
@@ -185,18 +115,12 @@ private:
 
     QImage image_;
     QStringList textOrder_;
-    // Copy of the 8-bit palette, and the table from colour to its first
-    // palette index, so that writing a colour the palette holds never
-    // searches it.
-    QRgb palette_[256] = {};
+    // The 8-bit palette (empty on other bitmaps), the table from colour to its
+    // first palette index, so that writing a colour the palette holds never
+    // searches it, and the search for the nearest entry to one it does not.
+    QList<QRgb> palette_;
     bool greyRamp_ = false;
     TColourIndex index_;
+    TNearestColour nearest_;
     TCanvas canvas_;
 };
-
-// The grey levels of an all-grey, opaque 32-bit image as bytes under the
-// grey ramp. A null image, and *grey false, as soon as one pixel is not grey
-// or not opaque (the grey ramp has no alpha); a null image with *grey true
-// when the copy does not fit in memory. progress advances one step per row
-// (the rows left out when a colour pixel ends the check included).
-QImage GreyTo8bit(const QImage& image, bool* grey, TProgress* progress = nullptr);

@@ -140,9 +140,7 @@ QImage ReadPictureFile(const QString& fileName, TProgress* progress, TOpened* op
         try {
             png = ReadPng(fileName, TPicture::kMaxDecodedBytes, progress);
         } catch (const std::bad_alloc&) {
-            throw fail(QStringLiteral("there is not enough memory for a picture of %1 × %2 pixels.")
-                           .arg(declared.width())
-                           .arg(declared.height()));
+            throw fail(NotEnoughMemory(u"for", declared.width(), declared.height()) + u'.');
         } catch (const std::exception& error) { // no thread to decode on, say
             throw fail(Because(QStringLiteral("the PNG reader failed"), QString::fromLocal8Bit(error.what())));
         }
@@ -171,9 +169,7 @@ QImage ReadPictureFile(const QString& fileName, TProgress* progress, TOpened* op
         opened->notices = OpenNotices(fileName, image, reader.imageCount());
     QImage upright = Upright(image, reader.transformation());
     if (upright.isNull())
-        throw fail(QStringLiteral("there is not enough memory for a picture of %1 × %2 pixels.")
-                       .arg(image.width())
-                       .arg(image.height()));
+        throw fail(NotEnoughMemory(u"for", image.width(), image.height()) + u'.');
     return upright;
 }
 
@@ -186,10 +182,7 @@ void TPicture::LoadFromFile(const QString& fileName, TProgress* progress)
     const QImage normalized = TBitmap::Normalized(std::move(image));
     if (normalized.isNull())
         throw Exception(
-            QStringLiteral("Cannot open \"%1\": there is not enough memory for a picture of %2 × %3 pixels.")
-                .arg(Shown(fileName))
-                .arg(width)
-                .arg(height));
+            QStringLiteral("Cannot open \"%1\": %2.").arg(Shown(fileName), NotEnoughMemory(u"for", width, height)));
     CheckCancel(progress);
     bitmap_.SetImage(normalized);
     bitmap_.SetTextOrder(opened.textOrder);
@@ -230,7 +223,7 @@ void WritePictureFile(const QImage& image, const QString& fileName, TProgress* p
             written = WritePng(file, image, progress, nullptr, textOrder);
         } catch (const std::bad_alloc&) {
             file.cancelWriting();
-            throw fail(QStringLiteral("there is not enough memory to write the picture."));
+            throw fail(NotEnoughMemory(u"to write the picture") + u'.');
         } catch (const std::exception& error) {
             file.cancelWriting();
             throw fail(Because(QStringLiteral("the PNG writer failed"), QString::fromLocal8Bit(error.what())));

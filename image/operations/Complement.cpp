@@ -1,8 +1,18 @@
-#include "image/bitmap/Graphics.h"
+#include "image/bitmap/Bitmap.h"
 #include "image/kernels/Kernels.h"
 #include "image/operations/Operations.h"
 
 #include <cstdint>
+
+bool IsPalettePicture(const TBitmap& bitmap) { return bitmap.PixelFormat() == pf8bit && !bitmap.HasGreyRamp(); }
+
+void ComplementPalette(TBitmap& bitmap)
+{
+    QRgb palette[256];
+    for (int i = 0; i < 256; ++i)
+        palette[i] = bitmap.PaletteEntry(i) ^ 0x00FFFFFFu;
+    bitmap.SetPalette(palette);
+}
 
 void Complement(TBitmap& bitmap)
 {

@@ -1,5 +1,6 @@
 #include "image/bitmap/Bitmap.h"
 #include "image/bitmap/Carried.h"
+#include "image/bitmap/Grey.h"
 #include "image/operations/Operations.h"
 #include "image/work/Progress.h"
 #include "image/quantizer/Quantizer.h"
@@ -23,9 +24,7 @@ void ConvertTo8bit(TBitmap& bitmap, TProgress* progress)
     // must then stay as it was. So must it when the work was cancelled: the
     // new image replaces the old one only here, at the end.
     if (converted.isNull())
-        throw Exception(QStringLiteral("There is not enough memory to convert a picture of %1 × %2 pixels.")
-                            .arg(bitmap.Width())
-                            .arg(bitmap.Height()));
+        throw Exception(Sentence(NotEnoughMemory(u"to convert", bitmap.Width(), bitmap.Height())));
     KeepCarried(bitmap.Image(), converted);
     bitmap.SetImage(converted);
 }

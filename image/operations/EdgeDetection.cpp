@@ -1,4 +1,4 @@
-#include "image/bitmap/Graphics.h"
+#include "image/bitmap/Bitmap.h"
 #include "image/kernels/Kernels.h"
 #include "image/operations/Operations.h"
 

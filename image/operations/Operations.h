@@ -1,5 +1,6 @@
-// The commands that change a picture's bitmap in place. Each is one pass over
-// the bitmap's rows; an empty bitmap is left as it is.
+// The commands that change a picture's bitmap in place, row by row: one pass
+// over the rows each, but the 8-bit conversion, which makes up to four (the
+// grey check, then the quantizer's three). An empty bitmap is left as it is.
 #pragma once
 
 class TBitmap;

@@ -1,5 +1,5 @@
 #include "image/quantizer/ColourMoments.h"
-#include "image/kernels/Kernels.h"
+#include "image/bitmap/NearestColour.h"
 
 #include <algorithm>
 #include <cmath>
@@ -56,38 +56,6 @@ void Measure(const Moments* m, Box& box)
         }
 }
 
-// The nearest palette entry to a colour and the distance to the next
-// nearest, all entries compared at once by the vector kernel.
-class Nearest {
-public:
-    struct Found {
-        int index;
-        int best, second; // squared distances
-    };
-    explicit Nearest(const QList<QRgb>& palette)
-        : kernel_(kernels::Nearest()),
-          n_((int(palette.size()) + kernels::kNearestBlock - 1) / kernels::kNearestBlock * kernels::kNearestBlock)
-    {
-        for (int i = 0; i < n_; ++i) {
-            const bool in = i < int(palette.size());
-            red_[i] = in ? qRed(palette[i]) : kernels::kFarAway;
-            green_[i] = in ? qGreen(palette[i]) : kernels::kFarAway;
-            blue_[i] = in ? qBlue(palette[i]) : kernels::kFarAway;
-        }
-    }
-    Found Of(int r, int g, int b) const
-    {
-        std::uint32_t keys[2];
-        kernel_(red_, green_, blue_, n_, r, g, b, keys);
-        return {int(keys[0] & 255), int(keys[0] >> 8), int(keys[1] >> 8)};
-    }
-
-private:
-    kernels::NearestKernel kernel_;
-    int n_; // the palette's size rounded up to the kernel's block
-    alignas(64) std::int32_t red_[256], green_[256], blue_[256];
-};
-
 double Distance(int r, int g, int b, QRgb p)
 {
     const int dr = qRed(p) - r, dg = qGreen(p) - g, db = qBlue(p) - b;
@@ -100,7 +68,7 @@ double Distance(int r, int g, int b, QRgb p)
 bool Assign(std::vector<Cell>& cells, const QList<QRgb>& palette)
 {
     constexpr double kMargin = 1e-6;
-    const Nearest nearest(palette);
+    const TNearestColour nearest(palette);
     bool changed = false;
     for (Cell& c : cells) {
         if (c.nearest >= 0) {
@@ -110,7 +78,7 @@ bool Assign(std::vector<Cell>& cells, const QList<QRgb>& palette)
             if (c.upper + kMargin < c.lower)
                 continue;
         }
-        const Nearest::Found f = nearest.Of(c.r, c.g, c.b);
+        const TNearestColour::Found f = nearest.Of(c.r, c.g, c.b);
         changed = changed || f.index != c.nearest;
         c.nearest = f.index;
         c.upper = std::sqrt(double(f.best));
@@ -135,7 +103,6 @@ void Cumulate(Moments* m)
             }
         }
     }
-
 }
 
 QList<QRgb> CutBoxes(const Moments* m)
@@ -158,10 +125,8 @@ QList<QRgb> CutBoxes(const Moments* m)
         boxes.push_back(upper);
     }
     QList<QRgb> palette;
-    for (const Box& box : boxes) {
-        const auto mean = [&](std::int64_t sum) { return int((sum * 2 + box.sum.w) / (box.sum.w * 2)); };
-        palette.append(qRgb(mean(box.sum.r), mean(box.sum.g), mean(box.sum.b)));
-    }
+    for (const Box& box : boxes)
+        palette.append(box.sum.Mean());
     return palette;
 }
 
@@ -181,9 +146,8 @@ bool Refine(std::vector<Cell>& cells, QList<QRgb>& palette)
         const Moments& s = sums[std::size_t(i)];
         if (s.w == 0)
             continue;
-        const auto mean = [&](std::int64_t sum) { return int((sum * 2 + s.w) / (s.w * 2)); };
         const QRgb was = palette[i];
-        palette[i] = qRgb(mean(s.r), mean(s.g), mean(s.b));
+        palette[i] = s.Mean();
         const double d = Distance(qRed(was), qGreen(was), qBlue(was), palette[i]);
         moved[std::size_t(i)] = d;
         if (d > most) {

@@ -3,6 +3,8 @@
 // each box's colour the mean of its pixels, then refined by Lloyd's method.
 #pragma once
 
+#include "image/bitmap/Color.h"
+
 #include <QList>
 #include <QRgb>
 
@@ -39,6 +41,8 @@ struct Moments {
         const double dr = double(r), dg = double(g), db = double(b);
         return (dr * dr + dg * dg + db * db) / double(w);
     }
+    // The mean colour of the pixels summed (w > 0).
+    QRgb Mean() const { return qRgb(RoundedMean(r, w), RoundedMean(g, w), RoundedMean(b, w)); }
 };
 
 inline int At(int r, int g, int b) { return (r * kSide + g) * kSide + b; }

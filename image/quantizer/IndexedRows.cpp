@@ -11,42 +11,15 @@ HWY_BEFORE_NAMESPACE();
 namespace kernels::HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
-bool GreyRowOf(const std::uint32_t* src, std::uint8_t* dst, int n)
-{
-    const hn::ScalableTag<std::uint32_t> d;
-    const hn::Rebind<std::uint8_t, decltype(d)> d8;
-    const int N = int(hn::Lanes(d));
-    // Blue ^ green and green ^ red of each pixel gather in the low 16 bits of
-    // tint; the last vector ends at the row's end, overlapping the one before.
-    auto tint = hn::Zero(d);
-    const auto step = [&](int x) {
-        const auto v = hn::LoadU(d, src + x);
-        tint = hn::Or(tint, hn::Xor(v, hn::ShiftRight<8>(v)));
-        hn::StoreU(hn::TruncateTo(d8, v), d8, dst + x);
-    };
-    std::uint32_t differs = 0;
-    int x = 0;
-    for (; x + 4 * N <= n; x += 4 * N)
-        step(x), step(x + N), step(x + 2 * N), step(x + 3 * N);
-    for (; x + N <= n; x += N)
-        step(x);
-    if (x < n && n >= N)
-        step(n - N);
-    else
-        for (; x < n; ++x) {
-            differs |= (src[x] ^ (src[x] >> 8)) & 0xFFFF;
-            dst[x] = std::uint8_t(src[x]);
-        }
-    return differs == 0 && hn::AllTrue(d, hn::Eq(hn::And(tint, hn::Set(d, 0xFFFF)), hn::Zero(d)));
-}
-
-// step(x) for each whole vector of N of a row of n elements, the last one
-// ending at the row's end (overlapping the one before); a row shorter than
-// a vector goes to one(x) element by element.
+// step(x) for each whole vector of N of a row of n elements, four at a time
+// while they last, the last one ending at the row's end (overlapping the one
+// before); a row shorter than a vector goes to one(x) element by element.
 template <class Step, class One>
 void EachVector(int n, int N, const Step& step, const One& one)
 {
     int x = 0;
+    for (; x + 4 * N <= n; x += 4 * N)
+        step(x), step(x + N), step(x + 2 * N), step(x + 3 * N);
     for (; x + N <= n; x += N)
         step(x);
     if (x < n && n >= N)
@@ -56,11 +29,30 @@ void EachVector(int n, int N, const Step& step, const One& one)
             one(x);
 }
 
+bool GreyRowOf(const std::uint32_t* src, std::uint8_t* dst, int n)
+{
+    const hn::ScalableTag<std::uint32_t> d;
+    const hn::Rebind<std::uint8_t, decltype(d)> d8;
+    // Blue ^ green and green ^ red of each pixel gather in the low 16 bits of
+    // tint, or of differs for a row shorter than a vector.
+    auto tint = hn::Zero(d);
+    std::uint32_t differs = 0;
+    const auto step = [&](int x) {
+        const auto v = hn::LoadU(d, src + x);
+        tint = hn::Or(tint, hn::Xor(v, hn::ShiftRight<8>(v)));
+        hn::StoreU(hn::TruncateTo(d8, v), d8, dst + x);
+    };
+    EachVector(n, int(hn::Lanes(d)), step, [&](int x) {
+        differs |= (src[x] ^ (src[x] >> 8)) & 0xFFFF;
+        dst[x] = std::uint8_t(src[x]);
+    });
+    return differs == 0 && hn::AllTrue(d, hn::Eq(hn::And(tint, hn::Set(d, 0xFFFF)), hn::Zero(d)));
+}
+
 void CellsRow(const std::uint32_t* src, std::uint16_t* cells, int n)
 {
     const hn::ScalableTag<std::uint32_t> d;
     const hn::Rebind<std::uint16_t, decltype(d)> d16;
-    const int N = int(hn::Lanes(d));
     const auto step = [&](int x) {
         const auto p = hn::LoadU(d, src + x);
         const auto red = hn::And(hn::ShiftRight<9>(p), hn::Set(d, 0x7C00u));
@@ -68,7 +60,7 @@ void CellsRow(const std::uint32_t* src, std::uint16_t* cells, int n)
         const auto blue = hn::And(hn::ShiftRight<3>(p), hn::Set(d, 0x001Fu));
         hn::StoreU(hn::TruncateTo(d16, hn::Or(hn::Or(red, green), blue)), d16, cells + x);
     };
-    EachVector(n, N, step, [&](int x) {
+    EachVector(n, int(hn::Lanes(d)), step, [&](int x) {
         cells[x] = std::uint16_t(((src[x] >> 9) & 0x7C00u) | ((src[x] >> 6) & 0x03E0u) | ((src[x] >> 3) & 0x1Fu));
     });
 }
@@ -77,11 +69,10 @@ void LookUpRow(const std::uint8_t* index, const std::int32_t* table, std::int32_
 {
     const hn::ScalableTag<std::int32_t> d;
     const hn::Rebind<std::uint8_t, decltype(d)> d8;
-    const int N = int(hn::Lanes(d));
     const auto step = [&](int x) {
         hn::StoreU(hn::GatherIndex(d, table, hn::PromoteTo(d, hn::LoadU(d8, index + x))), d, out + x);
     };
-    EachVector(n, N, step, [&](int x) { out[x] = table[index[x]]; });
+    EachVector(n, int(hn::Lanes(d)), step, [&](int x) { out[x] = table[index[x]]; });
 }
 
 } // namespace kernels::HWY_NAMESPACE

@@ -1,5 +1,6 @@
 #include "image/quantizer/Quantizer.h"
-#include "image/bitmap/Bitmap.h"
+#include "image/bitmap/Color.h"
+#include "image/bitmap/ColourIndex.h"
 #include "image/quantizer/ColourMoments.h"
 #include "image/work/Prefault.h"
 #include "image/work/Progress.h"
@@ -68,15 +69,13 @@ inline std::uint64_t LowBits(std::uint32_t p)
 // number; a cell's lanes are moved to its moments before any can overflow.
 constexpr std::uint64_t kSpillAt = 65535 - 7;
 
-bool AllOpaque(const QImage& image)
+// Whether some pixel of a 32-bit image is not opaque.
+bool SeeThrough(const QImage& image)
 {
-    std::uint32_t all = 0xFF000000u;
-    for (int y = 0; y < image.height(); ++y) {
-        const auto* row = reinterpret_cast<const std::uint32_t*>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x)
-            all &= row[x];
-    }
-    return (all >> 24) == 0xFF;
+    for (int y = 0; y < image.height() && image.format() == QImage::Format_ARGB32; ++y)
+        if (!AllOpaque(reinterpret_cast<const std::uint32_t*>(image.constScanLine(y)), image.width()))
+            return true;
+    return false;
 }
 
 // At most how many refining steps follow the cut into boxes.
@@ -156,7 +155,7 @@ QImage QuantizedTo8bit(const QImage& image, TProgress* progress)
         return {};
     const int h = image.height();
     const int w = image.width();
-    const bool seeThrough = image.format() == QImage::Format_ARGB32 && !AllOpaque(image);
+    const bool seeThrough = SeeThrough(image);
     QImage out = NewIndexed8(w, h);
     if (out.isNull())
         return out;
@@ -259,9 +258,8 @@ QImage QuantizedTo8bit(const QImage& image, TProgress* progress)
         const Moments& sum = momentsOf(std::uint32_t(c));
         if (sum.w == 0)
             continue;
-        const double scale = 1.0 / double(sum.w);
-        const auto mean = [&](std::int64_t total) { return int(double(total) * scale + 0.5); };
-        cells.push_back({sum, c, mean(sum.r), mean(sum.g), mean(sum.b), -1});
+        const QRgb mean = sum.Mean();
+        cells.push_back({sum, c, qRed(mean), qGreen(mean), qBlue(mean), -1});
     }
     CheckCancel(progress);
     Cumulate(m);

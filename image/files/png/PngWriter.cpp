@@ -1,4 +1,5 @@
 #include "image/files/png/PngWriter.h"
+#include "image/bitmap/Grey.h"
 #include "image/files/png/PngBands.h"
 #include "image/files/png/PngChunks.h"
 #include "image/files/png/PngMetadata.h"
@@ -27,22 +28,12 @@ namespace {
 constexpr std::size_t kBandBytes = std::size_t(2) << 20;
 // At most this much compressed data waits for its turn to be written.
 constexpr std::size_t kInFlightBytes = std::size_t(32) << 20;
-bool IsGreyRamp(const QList<QRgb>& table)
-{
-    if (table.size() != 256)
-        return false;
-    for (int i = 0; i < 256; ++i)
-        if (table[i] != qRgba(i, i, i, 255))
-            return false;
-    return true;
-}
-
 void WriteHeader(TChunkWriter& chunks, const QImage& image)
 {
     chunks.Raw(kPngSignature, sizeof kPngSignature);
     const QList<QRgb> table = image.colorTable();
     const bool indexed = image.format() == QImage::Format_Indexed8;
-    const bool grey = indexed && IsGreyRamp(table);
+    const bool grey = indexed && table == GreyRamp();
     std::uint8_t ihdr[13] = {};
     PutU32(ihdr, std::uint32_t(image.width()));
     PutU32(ihdr + 4, std::uint32_t(image.height()));

@@ -1,7 +1,7 @@
 // The nearest-colour kernel: the squared distance from one colour to every
 // palette entry at once, keeping the two smallest per lane.
 #undef HWY_TARGET_INCLUDE
-#define HWY_TARGET_INCLUDE "image/quantizer/NearestRows.cpp"
+#define HWY_TARGET_INCLUDE "image/bitmap/NearestRows.cpp"
 #include <hwy/foreach_target.h> // before highway.h
 #include <hwy/highway.h>
 #include "image/kernels/Kernels.h"
