@@ -29,7 +29,7 @@
 # below are the presets' binaryDir. CMAKE_FLAGS is added to a first configure.
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
-TSAN_TESTS ?= Background|Progress|Cancel|Worker|Stall|RowParts|Quantizer
+TSAN_TESTS ?= Background|Progress|Cancel|Worker|WorkPool|Stall|RowParts|Quantizer
 FUZZ_SECONDS ?= 60
 
 .PHONY: all deps deps-bench deps-check build run test bench screenshot check tsan fuzz install clean \

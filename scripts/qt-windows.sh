@@ -17,14 +17,14 @@ cache=${XDG_CACHE_HOME:-$HOME/.cache}/imagebench
 version=$(dpkg-query -W -f='${Version}' qt6-base-dev)       # e.g. 6.4.2+dfsg-10
 upstream=${version%%+*}; upstream=${upstream%%-*}             # 6.4.2
 
-# Everything the workbench and its tests use: Core, Gui, Widgets, Test, the
+# Everything the workbench and its tests use: Core, Gui, Widgets, Concurrent, Test, the
 # windows and offscreen platforms and the image-format plugins; bundled
 # libraries so that no MinGW port of them is needed.
 configure_args="-DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON
  -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake
  -DQT_QMAKE_TARGET_MKSPEC=win32-g++ -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF
  -DFEATURE_pkg_config=OFF -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_dbus=OFF
- -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF
+ -DFEATURE_printsupport=OFF -DFEATURE_concurrent=ON -DFEATURE_xml=OFF
  -DFEATURE_opengl=OFF -DFEATURE_vulkan=OFF -DFEATURE_zstd=OFF -DFEATURE_icu=OFF
  -DFEATURE_gui=ON -DFEATURE_widgets=ON -DFEATURE_testlib=ON
  -DFEATURE_direct2d=ON -DFEATURE_direct2d1_1=OFF -DFEATURE_tabletevent=OFF

@@ -1,6 +1,5 @@
 #include "image/bitmap/Bitmap.h"
 #include "image/kernels/Kernels.h"
-#include "image/work/Reuse.h"
 #include "image/work/RowBands.h"
 
 #include <cstring>
@@ -43,7 +42,7 @@ void PadPalette(QImage& image)
 QImage GreyTo8bit(const QImage& image, bool* grey, TProgress* progress)
 {
     *grey = true;
-    QImage out = NewIndexed8(image.width(), image.height());
+    QImage out(image.width(), image.height(), QImage::Format_Indexed8); // null when it does not fit
     if (out.isNull())
         return out;
     out.setColorTable(GreyRamp());
