@@ -182,14 +182,15 @@ bool RunInBackground(QWidget* window, const QString& doing, const QString& file,
     const auto job = std::make_shared<TJob>();
     job->work = std::move(work);
     const QFuture<void> future = QtConcurrent::run(
-        &WorkPool(), [job, previous = cancelled, hook = BackgroundHooks.beforeWork](QPromise<void>& promise) mutable {
+        &WorkPool(), [job, previous = cancelled, hook = BackgroundHooks.aroundWork](QPromise<void>& promise) mutable {
             previous.waitForFinished(); // what a cancelled work holds goes first
             job->progress.ReportTo(&promise);
             try {
                 job->progress.Check();
                 if (hook)
-                    hook(job->progress);
-                job->work(job->progress);
+                    hook(job->progress, [&] { job->work(job->progress); });
+                else
+                    job->work(job->progress);
             } catch (const TCancelled&) {
                 job->stopped = true;
             } catch (...) {

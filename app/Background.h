@@ -49,8 +49,9 @@ void WaitForCancelledWork();
 struct TBackgroundHooks {
     // How long work runs before its progress dialog shows, in milliseconds.
     int dialogDelay = 500;
-    // Runs on the pool before each work (tests hold the work here, or set
-    // the progress's watch to hold it later).
-    std::function<void(TProgress&)> beforeWork;
+    // Runs each work on the pool in its place: calls work, or not. Tests
+    // hold the work here, set the progress's watch to hold it later, or run
+    // it as another user.
+    std::function<void(TProgress&, const std::function<void()>& work)> aroundWork;
 };
 extern TBackgroundHooks BackgroundHooks;

@@ -71,12 +71,15 @@ protected:
     {
         // The work waits until the test has done its part (at most 20 s,
         // so that a broken test fails instead of hanging).
-        BackgroundHooks.beforeWork = [this](TProgress&) { gate.tryAcquire(1, 20000); };
+        BackgroundHooks.aroundWork = [this](TProgress&, const std::function<void()>& work) {
+            gate.tryAcquire(1, 20000);
+            work();
+        };
         const int acted = OnceTheDialogShows(start, [&](QProgressDialog* dialog) {
             act(dialog);
             gate.release();
         });
-        BackgroundHooks.beforeWork = nullptr;
+        BackgroundHooks.aroundWork = nullptr;
         return acted;
     }
     // Holds the work at the moment on the pool's thread: tells reached,
@@ -84,7 +87,7 @@ protected:
     void HoldAt(const char* moment)
     {
         fired = false;
-        BackgroundHooks.beforeWork = [this, moment](TProgress& progress) {
+        BackgroundHooks.aroundWork = [this, moment](TProgress& progress, const std::function<void()>& work) {
             const auto stay = [this] {
                 if (fired.exchange(true))
                     return;
@@ -99,6 +102,7 @@ protected:
                 if (now == at)
                     stay();
             };
+            work();
         };
     }
 
@@ -227,7 +231,7 @@ TEST_F(BackgroundTest, ACommandAfterACancelledOneWaitsForItAndThenRuns)
     ASSERT_TRUE(CancelledWorkRunning());
     // The next command's work starts only once the cancelled one has ended:
     // it is still waiting when its dialog shows.
-    BackgroundHooks.beforeWork = nullptr;
+    BackgroundHooks.aroundWork = nullptr;
     bool waited = false;
     EXPECT_EQ(OnceTheDialogShows([&] { Trigger("Complement1"); },
                                  [&](QProgressDialog*) {
