@@ -14,11 +14,11 @@
 #include "image/operations/Operations.h"
 #include "ui_Unit1.h"
 
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QWidget>
 
 #include <algorithm>
+#include <memory>
 
 TForm1* Form1 = nullptr;
 
@@ -41,12 +41,6 @@ int ZoomPercent(const QString& text)
 // A side of the zoomed view, truncated toward zero and kept to what a
 // widget can be.
 int Zoomed(int side, int percent) { return int(std::min<qint64>(qint64(side) * percent / 100, QWIDGETSIZE_MAX)); }
-
-// The progress dialog's text for work on a file: "Opening “name.png”…".
-QString OnFile(const char* doing, const QString& fileName)
-{
-    return QStringLiteral("%1 \u201C%2\u201D\u2026").arg(QLatin1String(doing), QFileInfo(fileName).fileName());
-}
 
 } // namespace
 
@@ -82,11 +76,12 @@ void TForm1::Open1Click()
         // cancelled.
         const QString fileName = ui->OpenPictureDialog1->FileName();
         ui->Image1->SetAutoSize(true);
-        TPicture loaded;
+        const auto loaded = std::make_shared<TPicture>();
         RunInBackground(
-            this, OnFile("Opening", fileName), [&](TProgress& progress) { loaded.LoadFromFile(fileName, &progress); },
+            this, QStringLiteral("Opening"), fileName,
+            [loaded, fileName](TProgress& progress) { loaded->LoadFromFile(fileName, &progress); },
             [&] {
-                ui->Image1->Picture()->Bitmap()->Assign(*loaded.Bitmap());
+                ui->Image1->Picture()->Bitmap()->Assign(*loaded->Bitmap());
                 PictureFiled(fileName);
                 ShowNotices(ui->StatusBar1, loaded.Notices());
             });
@@ -102,14 +97,15 @@ void TForm1::Save1Click()
         if (!ui->SavePictureDialog1->Execute())
             return;
         const QString fileName = ui->SavePictureDialog1->FileName();
-        TPicture saved; // shares the pixels; the writer reads only its own
-        saved.Bitmap()->Assign(*bitmap);
-        RunInBackground(this, OnFile("Saving", fileName),
-                        [&](TProgress& progress) { saved.SaveToFile(fileName, &progress); },
-                        [&] {
-                            PictureFiled(fileName);
-                            ShowNotices(ui->StatusBar1, saved.Notices());
-                        });
+        const auto saved = std::make_shared<TPicture>(); // shares the pixels; the writer reads only its own
+        saved->Bitmap()->Assign(*bitmap);
+        RunInBackground(
+            this, QStringLiteral("Saving"), fileName,
+            [saved, fileName](TProgress& progress) { saved->SaveToFile(fileName, &progress); },
+            [&, saved] {
+                PictureFiled(fileName);
+                ShowNotices(ui->StatusBar1, saved->Notices());
+            });
     });
 }
 
@@ -150,7 +146,7 @@ void TForm1::Image1MouseMove(Qt::KeyboardModifiers Shift, int X, int Y)
 void TForm1::Complement1Click()
 {
     Application->Protect([this] {
-        ChangeInBackground(this, QStringLiteral("Complement\u2026"), *ui->Image1->Picture()->Bitmap(),
+        ChangeInBackground(this, QStringLiteral("Complement"), *ui->Image1->Picture()->Bitmap(),
                            [](TBitmap& bitmap, TProgress&) { Complement(bitmap); });
         Repaint();
     });
@@ -159,7 +155,7 @@ void TForm1::Complement1Click()
 void TForm1::EdgeDetection1Click()
 {
     Application->Protect([this] {
-        ChangeInBackground(this, QStringLiteral("Edge detection\u2026"), *ui->Image1->Picture()->Bitmap(),
+        ChangeInBackground(this, QStringLiteral("Edge detection"), *ui->Image1->Picture()->Bitmap(),
                            [](TBitmap& bitmap, TProgress&) { EdgeDetect(bitmap); });
         Repaint();
     });
@@ -183,7 +179,7 @@ void TForm1::ComboBox1Change()
 void TForm1::FlipRotate1Click()
 {
     Application->Protect([this] {
-        ChangeInBackground(this, QStringLiteral("Flip/Rotate\u2026"), *ui->Image1->Picture()->Bitmap(),
+        ChangeInBackground(this, QStringLiteral("Flip/Rotate"), *ui->Image1->Picture()->Bitmap(),
                            [](TBitmap& bitmap, TProgress&) { MirrorHorizontally(bitmap); });
     });
 }
@@ -194,7 +190,7 @@ void TForm1::Thresholding1Click()
         // The conversion to 8 bits is the long part and runs on a copy; the
         // capture of the converted picture's corner is quick.
         TBitmap* bitmap = ui->Image1->Picture()->Bitmap();
-        if (ChangeInBackground(this, QStringLiteral("Thresholding\u2026"), *bitmap,
+        if (ChangeInBackground(this, QStringLiteral("Thresholding"), *bitmap,
                                [](TBitmap& copy, TProgress& progress) { ConvertTo8bit(copy, &progress); }))
             CaptureBitmap(*bitmap);
     });

@@ -1,6 +1,8 @@
 // Start-up: the application, the main window, the hidden help dialog, then
-// the event loop until the main window closes.
+// the event loop until the main window closes, and the end of any cancelled
+// work.
 #include "Application.h"
+#include "Background.h"
 #include "Unit1.h"
 #include "Unit2.h"
 #include "image/bitmap/Graphics.h"
@@ -49,5 +51,7 @@ int main(int argc, char** argv)
     } catch (...) {
         application.ShowException(ExceptionMessage());
     }
+    // Work cancelled just before the window closed ends before the program.
+    WaitForCancelledWork();
     return 0;
 }

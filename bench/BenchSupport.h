@@ -120,6 +120,10 @@ inline std::size_t PictureBytes(int width, int height, bool colour)
     return std::size_t(width) * std::size_t(height) * (colour ? 4u : 1u);
 }
 
+// In a process started for a cold row: runs its command once, prints the
+// milliseconds it took and returns the exit status; -1 in any other process.
+int RunColdCommandIfAsked();
+
 // Runs the registered benchmarks (command-line flags as Google Benchmark's)
 // and prints the table. Returns the process's exit status.
 int RunAndPrintTable(int argc, char** argv);

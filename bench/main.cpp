@@ -40,5 +40,7 @@ int main(int argc, char** argv)
     // Rows that drive the windows need the application object; the picture
     // operations do not mind one.
     TApplication application(argc, argv);
+    if (const int status = bench::RunColdCommandIfAsked(); status >= 0)
+        return status;
     return bench::RunAndPrintTable(argc, argv);
 }

@@ -9,7 +9,7 @@
 #include "app/Application.h"
 #include "app/ImageControl.h"
 #include "app/PictureDialogs.h"
-#include "app/ProgressDlg.h"
+#include <QProgressDialog>
 #include "app/Unit1.h"
 #include "image/bitmap/Graphics.h"
 
@@ -116,7 +116,7 @@ struct Window {
             }
             last = now;
             if (stall.dialogAt < 0) {
-                const auto* dialog = form->findChild<TProgressDlg*>();
+                const auto* dialog = form->findChild<QProgressDialog*>();
                 if (dialog && dialog->isVisible())
                     stall.dialogAt = now / 1e6;
             }

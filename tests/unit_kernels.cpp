@@ -5,7 +5,6 @@
 #include "analysis/Analysis.h"
 #include "image/operations/Operations.h"
 #include "image/quantizer/Quantizer.h"
-#include "image/work/Reuse.h"
 #include "image/kernels/Kernels.h"
 #include "support/Reference.h"
 #include "support/TestPictures.h"
@@ -264,24 +263,10 @@ TEST(Kernels, TheVectorTargetsAreThereAndTheEnvironmentVariableKeepsTheScalarOne
 #endif
 }
 
-TEST(Reuse, ALargeEightBitPictureTakesTheMemoryOfOneReleasedButNeverOfOneInUse)
+TEST(Bitmap, EightBitConversionsOneAfterTheOtherEachHaveTheirOwnBytes)
 {
-    const uchar* first = nullptr;
-    {
-        const QImage a = NewIndexed8(4096, 1500);
-        ASSERT_FALSE(a.isNull());
-        first = a.constBits();
-        const QImage b = NewIndexed8(4096, 1500); // a still in use
-        EXPECT_NE(b.constBits(), first);
-    }
-    // Both released: one of them is kept and taken again.
-    const QImage c = NewIndexed8(4096, 1500);
-    const QImage d = NewIndexed8(4096, 1500);
-    EXPECT_TRUE(c.constBits() == first || d.constBits() == first);
-    EXPECT_NE(c.constBits(), d.constBits());
-
-    // Conversions one after the other, each into the last one's memory,
-    // each with its own bytes.
+    // Large pictures, converted one after the other, each with its own
+    // bytes and none of the last one's.
     for (int level : {10, 200}) {
         TBitmap bitmap;
         bitmap.SetImage(Colour(4096, 1100, [level](int x, int) {
@@ -296,7 +281,7 @@ TEST(Reuse, ALargeEightBitPictureTakesTheMemoryOfOneReleasedButNeverOfOneInUse)
     }
 }
 
-TEST(Reuse, AGreyImageHeldByNobodyElseIsTakenOverNotCopied)
+TEST(Bitmap, AGreyImageHeldByNobodyElseIsTakenOverNotCopied)
 {
     QImage grey(301, 20, QImage::Format_Grayscale8);
     for (int y = 0; y < grey.height(); ++y)

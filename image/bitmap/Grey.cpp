@@ -1,7 +1,6 @@
 #include "image/bitmap/Grey.h"
 #include "image/bitmap/Color.h"
 #include "image/kernels/Kernels.h"
-#include "image/work/Reuse.h"
 #include "image/work/RowBands.h"
 
 const QList<QRgb>& GreyRamp()
@@ -21,7 +20,7 @@ const QList<QRgb>& GreyRamp()
 QImage GreyTo8bit(const QImage& image, bool* grey, TProgress* progress)
 {
     *grey = true;
-    QImage out = NewIndexed8(image.width(), image.height());
+    QImage out(image.width(), image.height(), QImage::Format_Indexed8); // null when it does not fit
     if (out.isNull())
         return out;
     out.setColorTable(GreyRamp());

@@ -14,6 +14,12 @@
 #include <exception>
 #include <new>
 
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace {
 
 QString Shown(const QString& fileName) { return QDir::toNativeSeparators(fileName); }
@@ -93,6 +99,29 @@ private:
     TProgress* progress_;
     bool refused_ = false;
 };
+
+// Puts the written file in the target's place; false when that failed. The
+// data goes to the disk first (the save file's commit would wait for that
+// too), so that after the last look at Cancel only the rename remains: a
+// Cancel before it leaves the target as it was, one after it is refused.
+bool PutInPlace(QSaveFile& file, TProgress* progress)
+{
+    if (file.flush()) {
+#ifdef Q_OS_WIN
+        (void)_commit(file.handle());
+#else
+        (void)fsync(file.handle());
+#endif
+    }
+    try {
+        if (progress)
+            progress->Commit();
+    } catch (const TCancelled&) {
+        file.cancelWriting();
+        throw;
+    }
+    return file.commit();
+}
 
 } // namespace
 
@@ -236,7 +265,7 @@ void WritePictureFile(const QImage& image, const QString& fileName, TProgress* p
             file.cancelWriting();
             throw fail(reason);
         }
-        if (!file.commit())
+        if (!PutInPlace(file, progress))
             throw fail(WriteFailureReason(fileName, &file));
         return;
     }
@@ -256,6 +285,6 @@ void WritePictureFile(const QImage& image, const QString& fileName, TProgress* p
         file.cancelWriting();
         throw fail(reason);
     }
-    if (!file.commit())
+    if (!PutInPlace(file, progress))
         throw fail(WriteFailureReason(fileName, &file));
 }

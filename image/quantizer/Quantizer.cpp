@@ -4,12 +4,10 @@
 #include "image/quantizer/ColourMoments.h"
 #include "image/work/Prefault.h"
 #include "image/work/Progress.h"
-#include "image/work/Reuse.h"
 #include "image/work/RowBands.h"
 #include "image/kernels/Kernels.h"
 
 #include <QList>
-#include <QMutex>
 
 #include <algorithm>
 #include <cstdint>
@@ -97,49 +95,28 @@ struct Workspace {
     std::vector<std::uint8_t> table;
 };
 
-// The workspace is kept from one conversion to the next (some 4 MB): the
-// system has mapped its memory already, and fresh memory costs a page fault
-// every 4 KB, a tenth of a large conversion's time. A conversion that finds
-// it in use makes one of its own.
-QBasicMutex keptLock;
-std::unique_ptr<Workspace> kept;
-
-class Borrowed {
+// A conversion's workspace, or none when it does not fit in memory.
+class OwnWorkspace {
 public:
     // A workspace cleared for a picture of width x height cut into parts
     // bands of rows; false when it does not fit in memory.
-    Borrowed(int parts, int width, int height)
+    OwnWorkspace(int parts, int width, int height)
     {
-        {
-            const QMutexLocker guard(&keptLock);
-            ws_ = std::move(kept);
-        }
         try {
-            if (!ws_)
-                ws_ = std::make_unique<Workspace>();
+            ws_ = std::make_unique<Workspace>();
             // A cell spills once per kSpillAt / 7 of its pixels at most.
             const std::size_t room = std::size_t(qint64(width) * (height / parts + 1) / (kSpillAt / 7) + 1);
             for (int part = 0; part < parts; ++part) {
                 ws_->lanes[part].assign(kCells, 0);
-                ws_->spills[part].clear();
                 ws_->spills[part].reserve(room);
             }
             ws_->moments.assign(kMoments, Moments{});
-            ws_->cells.clear();
             ws_->cells.reserve(kCells);
             ws_->table.resize(kCells);
         } catch (const std::bad_alloc&) {
             ws_.reset();
         }
     }
-    ~Borrowed()
-    {
-        const QMutexLocker guard(&keptLock);
-        if (ws_ && !kept)
-            kept = std::move(ws_);
-    }
-    Borrowed(const Borrowed&) = delete;
-    Borrowed& operator=(const Borrowed&) = delete;
     explicit operator bool() const { return ws_ != nullptr; }
     Workspace* operator->() const { return ws_.get(); }
 
@@ -156,7 +133,7 @@ QImage QuantizedTo8bit(const QImage& image, TProgress* progress)
     const int h = image.height();
     const int w = image.width();
     const bool seeThrough = SeeThrough(image);
-    QImage out = NewIndexed8(w, h);
+    QImage out(w, h, QImage::Format_Indexed8); // null when it does not fit in memory
     if (out.isNull())
         return out;
 
@@ -199,7 +176,7 @@ QImage QuantizedTo8bit(const QImage& image, TProgress* progress)
     // Second pass: the moments of every cell, each part of the rows into
     // lanes of its own, added up afterwards.
     const int parts = RowParts(qint64(w) * h);
-    const Borrowed ws(parts, w, h);
+    const OwnWorkspace ws(parts, w, h);
     if (!ws)
         return {};
     const kernels::CellsKernel cellsOf = kernels::Cells();

@@ -1,33 +1,36 @@
 // Brings the memory of a new picture in ahead of the code that fills it.
 #pragma once
 
+#include "image/work/Pool.h"
+
 #include <QtGlobal>
 
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
-#include <system_error>
 #include <thread>
 
 // Brings the new image's memory in (the system maps and clears each page
-// at its first write) on a second thread, ahead of the decoder, so that
-// the decoding thread only decodes. Rows are handed over through ready_:
-// this thread writes only rows at or past it, the decoder only rows below.
+// at its first write) on a thread of the work pool, ahead of the decoder, so
+// that the decoding thread only decodes. Rows are handed over through
+// ready_: the pool's thread writes only rows at or past it, the decoder only
+// rows below. When no thread of the pool is free the decoder faults the
+// pages in itself.
 class TPrefault {
 public:
     TPrefault(std::uint8_t* bits, qsizetype line, int height) : bits_(bits), line_(line), height_(height)
     {
-        try {
-            thread_ = std::thread([this] { Run(); });
-        } catch (const std::system_error&) {
-            ready_.store(height_, std::memory_order_release); // the decoder faults them in itself
-        }
+        if (!WorkPool().tryStart([this] { Run(); }))
+            ready_.store(height_, std::memory_order_release);
+        else
+            started_ = true;
     }
     ~TPrefault()
     {
         stop_.store(true, std::memory_order_relaxed);
-        if (thread_.joinable())
-            thread_.join();
+        // The pool's thread touches nothing of this after its last store.
+        while (started_ && !finished_.load(std::memory_order_acquire))
+            std::this_thread::yield();
     }
     TPrefault(const TPrefault&) = delete;
     TPrefault& operator=(const TPrefault&) = delete;
@@ -53,6 +56,7 @@ private:
             ready_.store(end, std::memory_order_release);
         }
         ready_.store(height_, std::memory_order_release);
+        finished_.store(true, std::memory_order_release);
     }
 
     // The image's memory, taken once by the decoding thread: the other
@@ -62,5 +66,6 @@ private:
     const int height_;
     std::atomic<int> ready_{0};
     std::atomic<bool> stop_{false};
-    std::thread thread_;
+    std::atomic<bool> finished_{false};
+    bool started_ = false;
 };

@@ -1,6 +1,7 @@
 // Passes over the rows of a 32-bit picture that report their progress.
 #pragma once
 
+#include "image/work/Pool.h"
 #include "image/work/Progress.h"
 
 #include <QImage>
@@ -8,9 +9,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
-#include <exception>
-#include <thread>
-#include <vector>
 
 // Rows per band: progress advances and cancellation is looked at once a band.
 constexpr int kRowBand = 64;
@@ -37,28 +35,26 @@ bool ForEachRowBand(const QImage& image, TProgress* progress, Fn fn)
 }
 
 // How many parts a pass over a picture of this many pixels is split into:
-// one per core (at most four, where memory stops keeping up), and only one
-// for a picture that takes no time.
+// one per thread of the pool (at most four, where memory stops keeping up),
+// and only one for a picture that takes no time.
 constexpr int kMostRowParts = 4;
 inline int RowParts(qint64 pixels)
 {
     if (pixels < (qint64(1) << 20))
         return 1;
-    return int(std::clamp(std::thread::hardware_concurrency(), 1u, unsigned(kMostRowParts)));
+    return std::clamp(WorkPool().maxThreadCount(), 1, kMostRowParts);
 }
 
 // Calls fn(part, y, row) for every row of image, the rows cut into parts
-// bands of rows, each on its own thread (the calling one takes the first).
-// progress advances one step per row; a cancel, or anything fn throws,
-// stops every part between bands of rows and is thrown here once all have
-// stopped.
+// bands of rows run at once on the work pool (RunParts). progress advances
+// one step per row; a cancel, or anything fn throws, stops every part
+// between bands of rows and is thrown here once all have stopped.
 template <typename Fn>
 void ForEachRowInParts(const QImage& image, TProgress* progress, int parts, Fn fn)
 {
     const int h = image.height();
-    std::vector<std::exception_ptr> errors(std::size_t(std::max(parts, 1)));
     std::atomic<bool> stop{false};
-    const auto run = [&](int part) {
+    RunParts(std::max(parts, 1), [&](int part) {
         try {
             const int end = int(qint64(h) * (part + 1) / parts);
             for (int y0 = int(qint64(h) * part / parts); y0 < end && !stop.load(); y0 += kRowBand) {
@@ -69,24 +65,8 @@ void ForEachRowInParts(const QImage& image, TProgress* progress, int parts, Fn f
                 Advance(progress, y1 - y0);
             }
         } catch (...) {
-            errors[std::size_t(part)] = std::current_exception();
             stop.store(true);
+            throw;
         }
-    };
-    std::vector<std::thread> threads;
-    int started = 1;
-    try {
-        for (; started < parts; ++started)
-            threads.emplace_back(run, started);
-    } catch (...) {
-        // The parts no thread could take run here after the first.
-    }
-    run(0);
-    for (int part = started; part < parts; ++part)
-        run(part);
-    for (std::thread& thread : threads)
-        thread.join();
-    for (const std::exception_ptr& error : errors)
-        if (error)
-            std::rethrow_exception(error);
+    });
 }

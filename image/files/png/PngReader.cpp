@@ -1,6 +1,7 @@
 #include "image/files/png/PngReader.h"
 #include "image/files/png/PngChunks.h"
 #include "image/files/png/PngMetadata.h"
+#include "image/work/Pool.h"
 #include "image/work/Prefault.h"
 #include "image/files/png/PngUnfilter.h"
 #include "image/work/Progress.h"
@@ -17,8 +18,6 @@
 #include <exception>
 #include <mutex>
 #include <new>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -28,23 +27,28 @@ using TChunks = TChunkReader;
 using TDamaged = TPngDamaged;
 constexpr std::uint32_t Type(const char (&name)[5]) { return ChunkType(name); }
 
-// Inflates the image data on a second thread into a ring of filtered rows,
-// while the calling thread unfilters and converts the rows already there.
+// Inflates the image data on a thread of the work pool into a ring of
+// filtered rows, while the calling thread unfilters and converts the rows
+// already there. When no thread of the pool is free, the calling thread
+// inflates each row itself as it asks for it.
 class TInflater {
 public:
     TInflater(TChunks& chunks, std::size_t rowBytes, int height)
-        : chunks_(chunks), stride_(rowBytes + 1), height_(height), ring_(kRing * stride_)
+        : chunks_(chunks), stride_(rowBytes + 1), height_(height), ring_(kRing * stride_), input_(std::size_t(1) << 18)
     {
-        thread_ = std::thread([this] { Run(); });
+        if (inflateInit(&z_) != Z_OK)
+            throw std::bad_alloc();
+        onPool_ = WorkPool().tryStart([this] { Run(); });
     }
     ~TInflater()
     {
-        {
-            const std::lock_guard<std::mutex> lock(mutex_);
+        if (onPool_) {
+            std::unique_lock<std::mutex> lock(mutex_);
             stop_ = true;
+            changed_.notify_all();
+            changed_.wait(lock, [&] { return finished_; });
         }
-        changed_.notify_all();
-        thread_.join();
+        inflateEnd(&z_);
     }
     TInflater(const TInflater&) = delete;
     TInflater& operator=(const TInflater&) = delete;
@@ -53,6 +57,17 @@ public:
     // TDamaged when the data ends or fails before it.
     const unsigned char* Row(int y)
     {
+        if (!onPool_) {
+            try {
+                while (inflated_ <= y && inflated_ < height_)
+                    Inflate(inflated_++);
+            } catch (const std::bad_alloc&) {
+                throw TDamaged{"there is not enough memory to read it"};
+            }
+            if (inflated_ <= y)
+                throw TDamaged{"the image data ends early"};
+            return ring_.data() + std::size_t(y % kRing) * stride_;
+        }
         std::unique_lock<std::mutex> lock(mutex_);
         changed_.wait(lock, [&] { return inflated_ > y || failed_ != nullptr; });
         if (inflated_ <= y)
@@ -62,6 +77,8 @@ public:
     // Row y is taken: its place in the ring may be filled again.
     void Done(int y)
     {
+        if (!onPool_)
+            return;
         {
             const std::lock_guard<std::mutex> lock(mutex_);
             taken_ = y + 1;
@@ -76,65 +93,60 @@ private:
     {
         const char* failure = nullptr;
         try {
-            Inflate();
+            for (int y = 0; y < height_; ++y) {
+                {
+                    std::unique_lock<std::mutex> lock(mutex_);
+                    changed_.wait(lock, [&] { return stop_ || y - taken_ < kRing; });
+                    if (stop_)
+                        break;
+                }
+                Inflate(y);
+                const std::lock_guard<std::mutex> lock(mutex_);
+                inflated_ = y + 1;
+                changed_.notify_all();
+            }
         } catch (const TDamaged& damaged) {
             failure = damaged.reason;
         } catch (const std::bad_alloc&) {
             failure = "there is not enough memory to read it";
         }
+        // Told under the lock: once it is released this object may go.
         const std::lock_guard<std::mutex> lock(mutex_);
         failed_ = failure ? failure : "the image data ends early";
+        finished_ = true;
         changed_.notify_all();
     }
 
-    void Inflate()
+    // Inflates row y into its place in the ring.
+    void Inflate(int y)
     {
-        z_stream z{};
-        if (inflateInit(&z) != Z_OK)
-            throw std::bad_alloc();
-        struct End {
-            z_stream& z;
-            ~End() { inflateEnd(&z); }
-        } end{z};
-        std::vector<unsigned char> input(std::size_t(1) << 18);
-        for (int y = 0; y < height_; ++y) {
-            {
-                std::unique_lock<std::mutex> lock(mutex_);
-                changed_.wait(lock, [&] { return stop_ || y - taken_ < kRing; });
-                if (stop_)
-                    return;
-            }
-            z.next_out = ring_.data() + std::size_t(y % kRing) * stride_;
-            z.avail_out = uInt(stride_);
-            while (z.avail_out > 0) {
-                if (z.avail_in == 0) {
-                    while (chunks_.Left() == 0) {
-                        chunks_.Check();
-                        chunks_.Next();
-                        if (chunks_.Type() != Type("IDAT"))
-                            throw TDamaged{"the image data ends early"};
-                    }
-                    z.next_in = input.data();
-                    z.avail_in = chunks_.Data(input.data(), std::uint32_t(input.size()));
+        z_.next_out = ring_.data() + std::size_t(y % kRing) * stride_;
+        z_.avail_out = uInt(stride_);
+        while (z_.avail_out > 0) {
+            if (z_.avail_in == 0) {
+                while (chunks_.Left() == 0) {
+                    chunks_.Check();
+                    chunks_.Next();
+                    if (chunks_.Type() != Type("IDAT"))
+                        throw TDamaged{"the image data ends early"};
                 }
-                const int status = inflate(&z, Z_NO_FLUSH);
-                if (status == Z_STREAM_END && z.avail_out > 0)
-                    throw TDamaged{"the image data ends early"};
-                if (status == Z_MEM_ERROR)
-                    throw std::bad_alloc();
-                if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR)
-                    throw TDamaged{"the compressed image data is damaged"};
+                z_.next_in = input_.data();
+                z_.avail_in = chunks_.Data(input_.data(), std::uint32_t(input_.size()));
             }
-            if (y + 1 == height_) {
-                // The rest of the chunk the last row ends in, for its CRC;
-                // compressed data after the last row is of no use.
-                while (chunks_.Left() > 0)
-                    chunks_.Data(input.data(), std::uint32_t(input.size()));
-                chunks_.Check();
-            }
-            const std::lock_guard<std::mutex> lock(mutex_);
-            inflated_ = y + 1;
-            changed_.notify_all();
+            const int status = inflate(&z_, Z_NO_FLUSH);
+            if (status == Z_STREAM_END && z_.avail_out > 0)
+                throw TDamaged{"the image data ends early"};
+            if (status == Z_MEM_ERROR)
+                throw std::bad_alloc();
+            if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR)
+                throw TDamaged{"the compressed image data is damaged"};
+        }
+        if (y + 1 == height_) {
+            // The rest of the chunk the last row ends in, for its CRC;
+            // compressed data after the last row is of no use.
+            while (chunks_.Left() > 0)
+                chunks_.Data(input_.data(), std::uint32_t(input_.size()));
+            chunks_.Check();
         }
     }
 
@@ -142,12 +154,14 @@ private:
     const std::size_t stride_;
     const int height_;
     std::vector<unsigned char> ring_;
+    std::vector<unsigned char> input_;
+    z_stream z_{};
+    bool onPool_ = false;
     std::mutex mutex_;
     std::condition_variable changed_;
     int inflated_ = 0, taken_ = 0;
-    bool stop_ = false;
+    bool stop_ = false, finished_ = false;
     const char* failed_ = nullptr;
-    std::thread thread_;
 };
 
 TPngRead Failed(const QString& reason)

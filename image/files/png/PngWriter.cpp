@@ -3,6 +3,7 @@
 #include "image/files/png/PngBands.h"
 #include "image/files/png/PngChunks.h"
 #include "image/files/png/PngMetadata.h"
+#include "image/work/Pool.h"
 #include "image/work/Progress.h"
 
 #include <QIODevice>
@@ -14,8 +15,6 @@
 #include <condition_variable>
 #include <exception>
 #include <mutex>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 using namespace pngbands;
@@ -82,9 +81,6 @@ public:
         try {
             for (int i = 0; i < threads; ++i)
                 workers_.emplace_back([this] { Work(); });
-        } catch (const std::system_error&) {
-            // Fewer threads than asked for; the writing thread works too
-            // when there are none.
         } catch (...) {
             Join(); // the destructor does not run for a constructor that throws
             throw;
@@ -106,6 +102,18 @@ public:
             return &bands_[k];
         }
         std::unique_lock lock(mutex_);
+        if (next_ == k && !stop_) {
+            // No worker has taken the band yet (the pool may be busy with
+            // other work): the writing thread compresses it itself.
+            ++next_;
+            lock.unlock();
+            const bool finished = CompressBand(image_, settings_, bands_[k], stop_, progress_);
+            lock.lock();
+            done_[k] = finished;
+            if (!finished)
+                stop_ = true;
+            changed_.notify_all();
+        }
         changed_.wait(lock, [&] { return done_[k] || stop_; });
         return done_[k] ? &bands_[k] : nullptr;
     }
@@ -127,9 +135,10 @@ public:
             stop_ = true;
             changed_.notify_all();
         }
-        for (std::thread& worker : workers_)
-            if (worker.joinable())
-                worker.join();
+        // A worker the pool has not started yet runs here, and finds the
+        // queue stopped.
+        for (TPoolTask& worker : workers_)
+            worker.Wait();
     }
     // Join, then rethrows what one of the workers threw.
     void Stop()
@@ -183,7 +192,7 @@ private:
     std::exception_ptr error_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::vector<std::thread> workers_;
+    std::vector<TPoolTask> workers_;
 };
 
 } // namespace
@@ -216,7 +225,7 @@ bool WritePng(QIODevice& out, const QImage& source, TProgress* progress, const T
     const std::size_t rowBytes = 1 + std::size_t(image.width()) * std::size_t(FileBytesPerPixel(image));
     const std::size_t bandBytes = std::max(kBandBytes, rowBytes);
     const int ahead = int(std::max<std::size_t>(1, kInFlightBytes / bandBytes));
-    const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
+    const int cores = std::max(1, WorkPool().maxThreadCount());
     TBandQueue queue(image, settings, progress, std::min(cores, ahead), ahead);
 
     // zlib's header: deflate with a 32 KiB window, the level's class, and
