@@ -21,6 +21,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
 #include <exception>
 #include <memory>
 
@@ -46,6 +47,9 @@ struct TJob {
     std::exception_ptr error;
     bool stopped = false; // the work threw TCancelled
     QSemaphore ended;
+    // Set as the work ends, read before what it left is: the handover
+    // QSemaphore makes is one the thread sanitizer cannot see into.
+    std::atomic<bool> over{false};
 };
 
 // While the window waits: holds back a close of the window (close button,
@@ -154,6 +158,7 @@ void SetUp(QProgressDialog& dialog, const QString& doing, const QString& file)
 
 bool Finished(const TJob& job, const std::function<void()>& finish)
 {
+    (void)job.over.load(std::memory_order_acquire);
     if (job.error)
         std::rethrow_exception(job.error);
     if (job.stopped || job.progress.Cancelled())
@@ -198,6 +203,7 @@ bool RunInBackground(QWidget* window, const QString& doing, const QString& file,
             }
             job->progress.ReportTo(nullptr);
             job->work = nullptr; // what the work held goes here, also when nobody waits
+            job->over.store(true, std::memory_order_release);
             job->ended.release();
         });
     if (job->ended.tryAcquire(1, kQuickWaitMs))

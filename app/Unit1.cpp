@@ -83,7 +83,7 @@ void TForm1::Open1Click()
             [&] {
                 ui->Image1->Picture()->Bitmap()->Assign(*loaded->Bitmap());
                 PictureFiled(fileName);
-                ShowNotices(ui->StatusBar1, loaded.Notices());
+                ShowNotices(ui->StatusBar1, loaded->Notices());
             });
     });
 }

@@ -1,5 +1,7 @@
 #include "image/work/Pool.h"
 
+#include <QScopeGuard>
+
 QThreadPool& WorkPool()
 {
     // Its threads end when the program does, once their work is over.
@@ -12,12 +14,13 @@ TPoolTask::TPoolTask(std::function<void()> fn)
     const auto promise = std::make_shared<QPromise<void>>();
     future_ = promise->future();
     promise->start();
-    runnable_.reset(QRunnable::create([promise, fn = std::move(fn)] {
+    runnable_.reset(QRunnable::create([promise, ran = ran_, fn = std::move(fn)] {
         try {
             fn();
         } catch (...) {
             promise->setException(std::current_exception());
         }
+        ran->store(true, std::memory_order_release);
         promise->finish();
     }));
     // Owned here, so that Wait may still take it back from the queue.
@@ -39,5 +42,6 @@ void TPoolTask::Wait()
 {
     if (runnable_ && WorkPool().tryTake(runnable_.get()))
         runnable_->run();
+    const auto acquire = qScopeGuard([this] { (void)ran_->load(std::memory_order_acquire); });
     future_.waitForFinished();
 }

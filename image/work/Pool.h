@@ -55,6 +55,9 @@ public:
 private:
     std::unique_ptr<QRunnable> runnable_;
     QFuture<void> future_;
+    // Set as the work ends, read after the wait: what the future's wait
+    // orders, Qt's own locks, the thread sanitizer cannot see.
+    std::shared_ptr<std::atomic<bool>> ran_ = std::make_shared<std::atomic<bool>>(false);
 };
 
 // Runs fn(part) for part 0 .. parts-1 at the same time, on the pool and on
