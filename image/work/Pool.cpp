@@ -9,28 +9,42 @@ QThreadPool& WorkPool()
     return pool;
 }
 
-TPoolTask::TPoolTask(std::function<void()> fn)
-{
-    const auto promise = std::make_shared<QPromise<void>>();
-    future_ = promise->future();
-    promise->start();
-    runnable_.reset(QRunnable::create([promise, ran = ran_, fn = std::move(fn)] {
+struct TPoolTask::TState {
+    std::function<void()> fn;
+    QPromise<void> promise;
+    std::atomic<bool> claimed{false};
+    // Set as the work ends, read after the wait: what the future's wait
+    // orders, through Qt's own locks, the thread sanitizer cannot see.
+    std::atomic<bool> ran{false};
+
+    bool Claim() { return !claimed.exchange(true, std::memory_order_acq_rel); }
+    void Run()
+    {
         try {
             fn();
         } catch (...) {
-            promise->setException(std::current_exception());
+            promise.setException(std::current_exception());
         }
-        ran->store(true, std::memory_order_release);
-        promise->finish();
-    }));
-    // Owned here, so that Wait may still take it back from the queue.
-    runnable_->setAutoDelete(false);
-    WorkPool().start(runnable_.get());
+        fn = nullptr;
+        ran.store(true, std::memory_order_release);
+        promise.finish();
+    }
+};
+
+TPoolTask::TPoolTask(std::function<void()> fn) : state_(std::make_shared<TState>())
+{
+    state_->fn = std::move(fn);
+    future_ = state_->promise.future();
+    state_->promise.start();
+    WorkPool().start([state = state_] {
+        if (state->Claim())
+            state->Run();
+    });
 }
 
 TPoolTask::~TPoolTask()
 {
-    if (!runnable_)
+    if (!state_)
         return; // moved from
     try {
         Wait();
@@ -40,8 +54,8 @@ TPoolTask::~TPoolTask()
 
 void TPoolTask::Wait()
 {
-    if (runnable_ && WorkPool().tryTake(runnable_.get()))
-        runnable_->run();
-    const auto acquire = qScopeGuard([this] { (void)ran_->load(std::memory_order_acquire); });
+    if (state_->Claim())
+        state_->Run();
+    const auto acquire = qScopeGuard([this] { (void)state_->ran.load(std::memory_order_acquire); });
     future_.waitForFinished();
 }

@@ -53,11 +53,12 @@ public:
     void Wait();
 
 private:
-    std::unique_ptr<QRunnable> runnable_;
+    // Shared by the owner and the pool's runnable: whichever claims it first
+    // runs the work; the other finds it claimed (the pool's runnable then
+    // does nothing, the owner waits for the future).
+    struct TState;
+    std::shared_ptr<TState> state_;
     QFuture<void> future_;
-    // Set as the work ends, read after the wait: what the future's wait
-    // orders, Qt's own locks, the thread sanitizer cannot see.
-    std::shared_ptr<std::atomic<bool>> ran_ = std::make_shared<std::atomic<bool>>(false);
 };
 
 // Runs fn(part) for part 0 .. parts-1 at the same time, on the pool and on
