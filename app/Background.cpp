@@ -36,6 +36,11 @@ constexpr int kQuickWaitMs = 10;
 constexpr int kMostTextWidth = 480;
 
 bool running = false;
+// Counted up as each work ends, read by whoever waited for one before it
+// reads what the work left: the waits themselves (QSemaphore, QFuture) go
+// through Qt's own locks, which the thread sanitizer cannot see into.
+std::atomic<unsigned> ends{0};
+void SeeEnded() { (void)ends.load(std::memory_order_acquire); }
 // The last work cancelled; the next work starts once it has ended.
 QFuture<void> cancelled;
 
@@ -47,9 +52,6 @@ struct TJob {
     std::exception_ptr error;
     bool stopped = false; // the work threw TCancelled
     QSemaphore ended;
-    // Set as the work ends, read before what it left is: the handover
-    // QSemaphore makes is one the thread sanitizer cannot see into.
-    std::atomic<bool> over{false};
 };
 
 // While the window waits: holds back a close of the window (close button,
@@ -158,7 +160,7 @@ void SetUp(QProgressDialog& dialog, const QString& doing, const QString& file)
 
 bool Finished(const TJob& job, const std::function<void()>& finish)
 {
-    (void)job.over.load(std::memory_order_acquire);
+    SeeEnded();
     if (job.error)
         std::rethrow_exception(job.error);
     if (job.stopped || job.progress.Cancelled())
@@ -172,9 +174,18 @@ bool Finished(const TJob& job, const std::function<void()>& finish)
 
 bool BackgroundWorkRunning() { return running; }
 
-bool CancelledWorkRunning() { return cancelled.isRunning(); }
+bool CancelledWorkRunning()
+{
+    const bool stillRunning = cancelled.isRunning();
+    SeeEnded();
+    return stillRunning;
+}
 
-void WaitForCancelledWork() { cancelled.waitForFinished(); }
+void WaitForCancelledWork()
+{
+    cancelled.waitForFinished();
+    SeeEnded();
+}
 
 bool RunInBackground(QWidget* window, const QString& doing, const QString& file,
                      std::function<void(TProgress&)> work, const std::function<void()>& finish)
@@ -189,6 +200,7 @@ bool RunInBackground(QWidget* window, const QString& doing, const QString& file,
     const QFuture<void> future = StartOnPool(
         [job, previous = cancelled, hook = BackgroundHooks.aroundWork](QPromise<void>& promise) mutable {
             previous.waitForFinished(); // what a cancelled work holds goes first
+            SeeEnded();
             job->progress.ReportTo(&promise);
             try {
                 job->progress.Check();
@@ -203,7 +215,7 @@ bool RunInBackground(QWidget* window, const QString& doing, const QString& file,
             }
             job->progress.ReportTo(nullptr);
             job->work = nullptr; // what the work held goes here, also when nobody waits
-            job->over.store(true, std::memory_order_release);
+            ends.fetch_add(1, std::memory_order_release);
             job->ended.release();
         });
     if (job->ended.tryAcquire(1, kQuickWaitMs))

@@ -2,7 +2,6 @@
 #include "image/bitmap/Color.h"
 #include "image/bitmap/ColourIndex.h"
 #include "image/quantizer/ColourMoments.h"
-#include "image/work/Prefault.h"
 #include "image/work/Progress.h"
 #include "image/work/RowBands.h"
 #include "image/kernels/Kernels.h"
@@ -220,13 +219,10 @@ QImage QuantizedTo8bit(const QImage& image, TProgress* progress)
         cell.b += 8 * std::int64_t(c & 31) * cell.w;
     }
 
-    // While the palette is chosen, the new picture's memory is brought in
-    // on another thread, ready for the third pass. Its rows are reached from
-    // the bits taken once: no thread but this one calls the picture's own
-    // functions.
+    // The new picture's rows are reached from the bits taken once: no
+    // thread but this one calls the picture's own functions.
     std::uint8_t* const bits = out.bits();
     const qsizetype stride = out.bytesPerLine();
-    const TPrefault prefault(bits, stride, h);
 
     // The occupied cells and their mean colours, then the table made
     // cumulative in place.
@@ -252,7 +248,6 @@ QImage QuantizedTo8bit(const QImage& image, TProgress* progress)
 
     // Third pass: every pixel the colour its cell was given.
     ForEachRowInParts(image, progress, parts, [&](int, int y, const std::uint32_t* row) {
-        prefault.WaitFor(y);
         // The table and width in locals: read through the lambda's captures
         // they would be loaded again after every byte stored.
         const std::uint8_t* const t = ws->table.data();

@@ -9,6 +9,35 @@ QThreadPool& WorkPool()
     return pool;
 }
 
+namespace {
+
+// One counter for every hand-over: the owner adds to it once the task is
+// written, the pool's thread reads it before the task. Being a global, it is
+// reached without reading anything the owner wrote.
+std::atomic<unsigned> handovers{0};
+
+std::function<void()> HandedOver(std::function<void()> task)
+{
+    std::function<void()> run = [task = std::move(task)] {
+        (void)handovers.load(std::memory_order_acquire);
+        task();
+    };
+    handovers.fetch_add(1, std::memory_order_release);
+    return run;
+}
+
+} // namespace
+
+void StartTask(std::function<void()> task)
+{
+    WorkPool().start(HandedOver(std::move(task)));
+}
+
+bool TryStartTask(std::function<void()> task)
+{
+    return WorkPool().tryStart(HandedOver(std::move(task)));
+}
+
 struct TPoolTask::TState {
     std::function<void()> fn;
     QPromise<void> promise;
@@ -36,7 +65,7 @@ TPoolTask::TPoolTask(std::function<void()> fn) : state_(std::make_shared<TState>
     state_->fn = std::move(fn);
     future_ = state_->promise.future();
     state_->promise.start();
-    WorkPool().start([state = state_] {
+    StartTask([state = state_] {
         if (state->Claim())
             state->Run();
     });

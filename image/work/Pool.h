@@ -19,6 +19,14 @@
 // and must not find it full of long work.
 QThreadPool& WorkPool();
 
+// Hands a task to the pool. What the task reads was written before the
+// hand-over; the pool orders that with Qt's own locks, which the thread
+// sanitizer cannot see into, so the hand-over also goes through an atomic
+// it can see.
+void StartTask(std::function<void()> task);
+// The same when a thread of the pool is free now; false when none is.
+bool TryStartTask(std::function<void()> task);
+
 // Starts fn(promise) on the pool and returns the promise's future; what fn
 // throws is reported through the future. For work nobody need wait for.
 template <typename Fn>
@@ -27,7 +35,7 @@ QFuture<void> StartOnPool(Fn fn)
     const auto promise = std::make_shared<QPromise<void>>();
     QFuture<void> future = promise->future();
     promise->start();
-    WorkPool().start([promise, fn = std::move(fn)]() mutable {
+    StartTask([promise, fn = std::move(fn)]() mutable {
         try {
             fn(*promise);
         } catch (...) {

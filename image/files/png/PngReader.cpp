@@ -2,7 +2,6 @@
 #include "image/files/png/PngChunks.h"
 #include "image/files/png/PngMetadata.h"
 #include "image/work/Pool.h"
-#include "image/work/Prefault.h"
 #include "image/files/png/PngUnfilter.h"
 #include "image/work/Progress.h"
 
@@ -38,7 +37,7 @@ public:
     {
         if (inflateInit(&z_) != Z_OK)
             throw std::bad_alloc();
-        onPool_ = WorkPool().tryStart([this] { Run(); });
+        onPool_ = TryStartTask([this] { Run(); });
     }
     ~TInflater()
     {
@@ -184,12 +183,10 @@ void DecodeRows(TChunks& chunks, QImage& image, int channels, TProgress* progres
         progress->Restart(height);
     std::uint8_t* const bits = image.bits(); // detached once, here, before the other threads start
     const qsizetype line = image.bytesPerLine();
-    TPrefault prefault(bits, line, height);
     TInflater inflater(chunks, rowBytes, height);
     for (int y = 0; y < height; ++y) {
         CheckCancel(progress);
         const unsigned char* filtered = inflater.Row(y);
-        prefault.WaitFor(y);
         std::uint8_t* out = bits + qsizetype(y) * line;
         // One byte a pixel: the image row is the unfiltered row itself.
         unsigned char* to = channels == 1 ? out : row;
