@@ -21,18 +21,13 @@
 
 namespace {
 
-// The shared chunk helpers, by the short names this reader uses.
-using TChunks = TChunkReader;
-using TDamaged = TPngDamaged;
-constexpr std::uint32_t Type(const char (&name)[5]) { return ChunkType(name); }
-
 // Inflates the image data on a thread of the work pool into a ring of
 // filtered rows, while the calling thread unfilters and converts the rows
 // already there. When no thread of the pool is free, the calling thread
 // inflates each row itself as it asks for it.
 class TInflater {
 public:
-    TInflater(TChunks& chunks, std::size_t rowBytes, int height)
+    TInflater(TChunkReader& chunks, std::size_t rowBytes, int height)
         : chunks_(chunks), stride_(rowBytes + 1), height_(height), ring_(kRing * stride_), input_(std::size_t(1) << 18)
     {
         if (inflateInit(&z_) != Z_OK)
@@ -53,7 +48,7 @@ public:
     TInflater& operator=(const TInflater&) = delete;
 
     // Filtered row y (its filter byte first), once inflated; throws
-    // TDamaged when the data ends or fails before it.
+    // TPngDamaged when the data ends or fails before it.
     const unsigned char* Row(int y)
     {
         if (!onPool_) {
@@ -61,16 +56,16 @@ public:
                 while (inflated_ <= y && inflated_ < height_)
                     Inflate(inflated_++);
             } catch (const std::bad_alloc&) {
-                throw TDamaged{"there is not enough memory to read it"};
+                throw TPngDamaged{"there is not enough memory to read it"};
             }
             if (inflated_ <= y)
-                throw TDamaged{"the image data ends early"};
+                throw TPngDamaged{"the image data ends early"};
             return ring_.data() + std::size_t(y % kRing) * stride_;
         }
         std::unique_lock<std::mutex> lock(mutex_);
         changed_.wait(lock, [&] { return inflated_ > y || failed_ != nullptr; });
         if (inflated_ <= y)
-            throw TDamaged{failed_};
+            throw TPngDamaged{failed_};
         return ring_.data() + std::size_t(y % kRing) * stride_;
     }
     // Row y is taken: its place in the ring may be filled again.
@@ -104,7 +99,7 @@ private:
                 inflated_ = y + 1;
                 changed_.notify_all();
             }
-        } catch (const TDamaged& damaged) {
+        } catch (const TPngDamaged& damaged) {
             failure = damaged.reason;
         } catch (const std::bad_alloc&) {
             failure = "there is not enough memory to read it";
@@ -126,19 +121,19 @@ private:
                 while (chunks_.Left() == 0) {
                     chunks_.Check();
                     chunks_.Next();
-                    if (chunks_.Type() != Type("IDAT"))
-                        throw TDamaged{"the image data ends early"};
+                    if (chunks_.Type() != ChunkType("IDAT"))
+                        throw TPngDamaged{"the image data ends early"};
                 }
                 z_.next_in = input_.data();
                 z_.avail_in = chunks_.Data(input_.data(), std::uint32_t(input_.size()));
             }
             const int status = inflate(&z_, Z_NO_FLUSH);
             if (status == Z_STREAM_END && z_.avail_out > 0)
-                throw TDamaged{"the image data ends early"};
+                throw TPngDamaged{"the image data ends early"};
             if (status == Z_MEM_ERROR)
                 throw std::bad_alloc();
             if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR)
-                throw TDamaged{"the compressed image data is damaged"};
+                throw TPngDamaged{"the compressed image data is damaged"};
         }
         if (y + 1 == height_) {
             // The rest of the chunk the last row ends in, for its CRC;
@@ -149,7 +144,7 @@ private:
         }
     }
 
-    TChunks& chunks_;
+    TChunkReader& chunks_;
     const std::size_t stride_;
     const int height_;
     std::vector<unsigned char> ring_;
@@ -172,7 +167,7 @@ TPngRead Failed(const QString& reason)
 }
 
 // The picture of a file whose header was read: its rows decoded into image.
-void DecodeRows(TChunks& chunks, QImage& image, int channels, TProgress* progress)
+void DecodeRows(TChunkReader& chunks, QImage& image, int channels, TProgress* progress)
 {
     const int width = image.width(), height = image.height();
     const std::size_t rowBytes = std::size_t(width) * std::size_t(channels);
@@ -191,7 +186,7 @@ void DecodeRows(TChunks& chunks, QImage& image, int channels, TProgress* progres
         // One byte a pixel: the image row is the unfiltered row itself.
         unsigned char* to = channels == 1 ? out : row;
         if (!UnfilterRow(filtered[0], filtered + 1, above, to, rowBytes, channels))
-            throw TDamaged{"a row names a filter PNG does not have"};
+            throw TPngDamaged{"a row names a filter PNG does not have"};
         inflater.Done(y);
         if (channels == 3)
             RgbToPixels(row, reinterpret_cast<std::uint32_t*>(out), width);
@@ -208,13 +203,13 @@ void DecodeRows(TChunks& chunks, QImage& image, int channels, TProgress* progres
 // The chunks after the image data, where text may stand, up to the end. The
 // picture is complete by then: a file damaged or cut short here still opens
 // with what was read.
-void ReadTrailingChunks(TChunks& chunks, TPngCarried& carried)
+void ReadTrailingChunks(TChunkReader& chunks, TPngCarried& carried)
 {
     try {
-        for (chunks.Next(); chunks.Type() != Type("IEND"); chunks.Next())
+        for (chunks.Next(); chunks.Type() != ChunkType("IEND"); chunks.Next())
             if (!ReadCarriedChunk(chunks, carried))
                 chunks.Skip();
-    } catch (const TDamaged&) {
+    } catch (const TPngDamaged&) {
     }
 }
 
@@ -229,19 +224,19 @@ TPngRead ReadPng(const QString& fileName, qint64 maxBytes, TProgress* progress)
         unsigned char signature[8];
         if (file.read(reinterpret_cast<char*>(signature), 8) != 8 || std::memcmp(signature, kPngSignature, 8) != 0)
             return {};
-        TChunks chunks(file);
+        TChunkReader chunks(file);
         chunks.Next();
         unsigned char ihdr[13];
-        if (chunks.Type() != Type("IHDR") || chunks.Length() != 13)
-            throw TDamaged{"the file does not start with its header"};
+        if (chunks.Type() != ChunkType("IHDR") || chunks.Length() != 13)
+            throw TPngDamaged{"the file does not start with its header"};
         chunks.Data(ihdr, 13);
         chunks.Check();
         const std::uint32_t width = Be32(ihdr), height = Be32(ihdr + 4);
         const int depth = ihdr[8], colourType = ihdr[9];
         if (width == 0 || height == 0 || width > 0x7FFFFFFFu || height > 0x7FFFFFFFu)
-            throw TDamaged{"the header gives an impossible size"};
+            throw TPngDamaged{"the header gives an impossible size"};
         if (ihdr[10] != 0 || ihdr[11] != 0 || ihdr[12] > 1)
-            throw TDamaged{"the header names an unknown method"};
+            throw TPngDamaged{"the header names an unknown method"};
         // The kinds left to Qt's reader.
         if (depth != 8 || ihdr[12] != 0 || (colourType != 0 && colourType != 2 && colourType != 3 && colourType != 6))
             return {};
@@ -256,20 +251,20 @@ TPngRead ReadPng(const QString& fileName, qint64 maxBytes, TProgress* progress)
         // transparency, what the picture carries; the others are skipped.
         QList<QRgb> table;
         TPngCarried carried;
-        for (chunks.Next(); chunks.Type() != Type("IDAT"); chunks.Next()) {
+        for (chunks.Next(); chunks.Type() != ChunkType("IDAT"); chunks.Next()) {
             const std::uint32_t type = chunks.Type();
-            if (type == Type("PLTE") || type == Type("tRNS")) {
+            if (type == ChunkType("PLTE") || type == ChunkType("tRNS")) {
                 unsigned char data[768];
-                const bool malformed = type == Type("PLTE") && (chunks.Length() % 3 != 0 || chunks.Length() == 0);
+                const bool malformed = type == ChunkType("PLTE") && (chunks.Length() % 3 != 0 || chunks.Length() == 0);
                 if (chunks.Length() > sizeof data || malformed)
-                    throw TDamaged{"the palette is malformed"};
+                    throw TPngDamaged{"the palette is malformed"};
                 chunks.Data(data, chunks.Length());
                 chunks.Check();
-                if (type == Type("tRNS")) {
+                if (type == ChunkType("tRNS")) {
                     if (colourType != 3)
                         return {}; // a transparent colour key: Qt's reader turns it into alpha
                     if (chunks.Length() > std::uint32_t(table.size()))
-                        throw TDamaged{"the transparency names more colours than the palette has"};
+                        throw TPngDamaged{"the transparency names more colours than the palette has"};
                     for (std::uint32_t i = 0; i < chunks.Length(); ++i)
                         table[qsizetype(i)] = qRgba(qRed(table[qsizetype(i)]), qGreen(table[qsizetype(i)]),
                                                     qBlue(table[qsizetype(i)]), data[i]);
@@ -278,16 +273,16 @@ TPngRead ReadPng(const QString& fileName, qint64 maxBytes, TProgress* progress)
                     for (std::uint32_t i = 0; i < chunks.Length(); i += 3)
                         table.append(qRgb(data[i], data[i + 1], data[i + 2]));
                 }
-            } else if (type == Type("IEND")) {
-                throw TDamaged{"the file has no image data"};
+            } else if (type == ChunkType("IEND")) {
+                throw TPngDamaged{"the file has no image data"};
             } else if (!IsAncillary(type)) {
-                throw TDamaged{"the file has a critical chunk this reader does not know"};
+                throw TPngDamaged{"the file has a critical chunk this reader does not know"};
             } else if (!ReadCarriedChunk(chunks, carried)) {
                 chunks.Skip();
             }
         }
         if (colourType == 3 && table.isEmpty())
-            throw TDamaged{"a palette picture without its palette"};
+            throw TPngDamaged{"a palette picture without its palette"};
 
         const int channels = colourType == 2 ? 3 : colourType == 6 ? 4 : 1;
         const QImage::Format format = colourType == 0   ? QImage::Format_Grayscale8
@@ -306,7 +301,7 @@ TPngRead ReadPng(const QString& fileName, qint64 maxBytes, TProgress* progress)
         result.outcome = TPngRead::Read;
         result.image = std::move(image);
         return result;
-    } catch (const TDamaged& damaged) {
+    } catch (const TPngDamaged& damaged) {
         return Failed(QString::fromLatin1(damaged.reason));
     }
 }
